@@ -1,0 +1,70 @@
+// One simulated antenna line device as the bus and its link layer see it:
+// identity, address, fault settings and the layer-7 entry points.
+//
+// The link layer (secondary station, XID, addressing, collisions) is the
+// bus's business; what a device does with a layer-7 message is the device
+// model's. This header is the whole contract between the two.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace ald::sim {
+
+// Faults a test or a site file can set on one device.
+struct SimFaults {
+  // Link layer.
+  bool silent = false;           // never answers anything
+  int silentFrames = 0;          // ignores the next N frames addressed to it
+  int frmrFrames = 0;            // answers the next N frames with FRMR
+  int wrongAddress = -1;         // >= 0: answers under this address instead of its own
+  int badFcsFrames = 0;          // the next N answers carry a broken FCS
+  int zeroByteFrames = 0;        // the next N answers are a single 0x00 byte
+  int rnrFrames = 0;             // answers the next N polls with RNR (busy)
+  bool trailingBytes = false;    // garbage after the closing flag of each answer
+  bool gluedFrame = false;       // a second frame glued after each answer
+  // Layer 7.
+  std::vector<uint8_t> failReasons;  // non-empty: procedures answer FAIL with these codes
+  bool longTexts = false;            // text answers longer than the fields they fill
+};
+
+class SimDevice {
+ public:
+  virtual ~SimDevice() = default;
+
+  // Identity, fixed by the site file.
+  int generation = 2;     // 1 = AISG 1.x, 2 = AISG 2.0
+  int deviceType = 1;     // AISG device type code
+  std::string uniqueId;   // vendor code (2 ASCII characters) then serial number, at most 19 bytes
+  int aisgVersion = 2;    // AISG version parameter of scan answers
+
+  // Link state, kept by the bus.
+  int address = 0;        // current HDLC address, 0 = none
+  bool connected = false; // SNRM seen, not disconnected since
+  int nr = 0;             // V(R): next N(S) expected from the primary
+  int ns = 0;             // V(S): N(S) of the next I-frame sent
+  SimFaults faults;
+
+  std::string VendorCode() const { return uniqueId.substr(0, 2); }
+
+  // A layer-7 message arrived in a new I-frame. Writes the answer's
+  // information field into `out` and returns its length, or returns 0 when
+  // the answer is not ready yet (the device then answers RR to polls until
+  // PendingAnswer has it).
+  virtual int HandleMessage(const uint8_t* info, int length, int64_t nowUs, uint8_t* out,
+                            int capacity) = 0;
+
+  // A delayed answer (tilt moving, calibration, download end), once ready at
+  // `nowUs`; 0 while it is not.
+  virtual int PendingAnswer(int64_t nowUs, uint8_t* out, int capacity) = 0;
+
+  // True when the device restarted (reset, software download) and the bus
+  // should drop its link state; the device model may have changed
+  // `generation`. Cleared by the bus.
+  bool restartPending = false;
+  // Until this time the device is restarting and answers nothing.
+  int64_t restartUntilUs = 0;
+};
+
+}  // namespace ald::sim
