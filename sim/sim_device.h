@@ -38,6 +38,9 @@ class SimDevice {
   int deviceType = 1;     // AISG device type code
   std::string uniqueId;   // vendor code (2 ASCII characters) then serial number, at most 19 bytes
   int aisgVersion = 2;    // AISG version parameter of scan answers
+  int release3gpp = 6;    // XID parameter 5
+  int protocolVersion = 2;  // XID parameter 20 (AISG protocol version)
+  int subVersion = 0;       // XID parameter 21 (extended sub-version)
 
   // Link state, kept by the bus.
   int address = 0;        // current HDLC address, 0 = none
