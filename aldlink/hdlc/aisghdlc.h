@@ -54,6 +54,9 @@ class AISGHDLC : public CP210xDriver {
   int recvSeq;
 
  private:
+  // Unit tests reach the checksum and transparency helpers through this.
+  friend class AISGHDLCTestAccess;
+
   int Rs485Lookup();
   void PrintSend();
   void PrintSend(int highlight);
@@ -61,4 +64,21 @@ class AISGHDLC : public CP210xDriver {
   unsigned int crc_ulmoraisg(unsigned char* data, unsigned int length, int mode);
   void EncodeCOT();
   void DecodeCOT();
+
+  // Builds the whole frame (flags, address, control, information, FCS) in
+  // sendFrame and empties readFrame. 0, or 84 with a trace message when the
+  // frame would not fit the line buffer once escaped (nothing is sent then).
+  int BuildFrame(int address, unsigned char control, const unsigned char* info, int length);
+  // The same for an XID frame: format 0x81, `group`, group length, parameters.
+  int BuildXid(int address, unsigned char group, const unsigned char* params, int length);
+  // Sends sendFrame, reads the answer and traces both; 84 when not sent.
+  int Exchange(unsigned int wait);
+  // Answers the version of an XID answer from its control byte (1 or 2), or 0
+  // with the trace message.
+  int XidVersion();
+  // True when readFrame is long enough to hold an XID header with `format`
+  // and `group` at offsets 3 and 4.
+  bool ReadXidGroupIs(unsigned char group) const;
+  // Copies the XID parameters of readFrame to `params`, clamped to what arrived.
+  void CopyXidParams(char* params, int& length) const;
 };
