@@ -1,0 +1,98 @@
+// Procedure engine of one RS-485 bus: link set-up and polling, the layer-7
+// request/response exchange, the device-wide procedures and device data.
+//
+// One object is adapter, link layer and engine for one bus for the duration
+// of one operation. Every member returns a result number:
+//   0  success
+//   11 the device answered FAIL (reason codes in devRcuCodes from index 1)
+//   82 bad or unexpected answer
+//   84 invalid argument, or nothing could be sent
+//   89 no answer
+// Any other non-zero result of the link layer is passed through unchanged.
+// Nothing is allocated per exchange; request and answer buffers are fixed
+// 256-byte buffers of the call.
+#pragma once
+
+#include <cstdint>
+
+#include "aldlink/hdlc/aisghdlc.h"
+#include "aldlink/procedures/aisgdeviceparams.h"
+
+class AISGDEVICEEP : public AISGHDLC {
+ public:
+  AISGDEVICEEP() = default;
+
+  // --- Link ---------------------------------------------------------------
+  int OpenConnection();
+  int StopConnection();
+  // Brings up the link to `address`: SNRM (recovering from a frame reject),
+  // then RR polls until the device shows it is in normal response mode.
+  int SetSNRM(int address);
+  int SetRR(int address);
+  int SetDISC(int address);
+  int SetXIDReset(int address);
+  int SendInfo(int address, char* info, int length);
+  // Up to three I-frames; with `reconnect` set the third is preceded by a
+  // new link set-up.
+  int SendInfo(int address, char* info, int length, int reconnect);
+  // Offers 74-octet information fields and a window of one and reports what
+  // the device answers; the link keeps its own limits whatever the answer.
+  int GetHdlcParams(int address, AISGDeviceParams* params);
+
+  // --- Device-wide procedures ---------------------------------------------
+  int GetDeviceType(int address, AISGDeviceParams* p);
+  int ResetSoftware(int address, int generation, AISGDeviceParams* p);
+  int GetAlarmStatus(int address, int generation, AISGDeviceParams* p);
+  int GetInfo(int address, int generation, AISGDeviceParams* p);
+  int ClearActiveAlarms(int address, int generation, AISGDeviceParams* p);
+  int EnableDevice(int address, AISGDeviceParams* p);
+  int DisableDevice(int address, AISGDeviceParams* p);
+  int SelfTest(int address, int generation, AISGDeviceParams* p);
+  int GetBitRates(int address, AISGDeviceParams* p);
+  int SetDeviceData(int address, int generation, char* data, int length, AISGDeviceParams* p);
+  int GetDeviceData(int address, int generation, char* ids, int count, AISGDeviceParams* p);
+  int ReadUserData(int address, int offset, int count, AISGDeviceParams* p);
+  int WriteUserData(int address, int offset, char* data, int length, AISGDeviceParams* p);
+  int AlarmSubscribe(int address, AISGDeviceParams* p);
+  int SetVendorSpecific(int address, int generation, char* data, int length, AISGDeviceParams* p);
+
+  // --- Version queries (XID user parameters) ------------------------------
+  int GetAisgVersion(int address, AISGDeviceParams* p);
+  int GetAisgVersion(int address, int version, AISGDeviceParams* p);
+  int Get3gppVersion(int address, AISGDeviceParams* p);
+  int Get3gppVersion(int address, int release, AISGDeviceParams* p);
+  int GetExtSubVersion(int address, int value, AISGDeviceParams* p);
+
+ protected:
+  // Waits for the layer-7 answer to `procedure` by RR polling, with the
+  // pause and limits of that procedure code; the answer's information field
+  // goes to `out` (256 bytes).
+  int Polling(int address, int version, char procedure, char* out);
+
+  // One layer-7 exchange; `data` may be null when `length` is 0.
+  int DeviceProcedure(int address, int generation, int subunit, char code, char* data, int length,
+                      AISGDeviceParams* p);
+  int GlobalProcedure(int address, int generation, char code, char* data, int length,
+                      AISGDeviceParams* p);
+
+  // Clears the whole record for a new device.
+  void InitialParams(AISGDeviceParams* p);
+  // Clears the members filled by the given device data identifiers.
+  void InitialParams(char* ids, int count, AISGDeviceParams* p);
+  void PrintDeviceInfo(char which, AISGDeviceParams* p);
+
+  // Reads device data, for one subunit when `subunit` is not 0 (antenna or
+  // TMA form chosen by `devType`).
+  int GetDeviceData(int address, int generation, int subunit, int devType, char* ids, int count,
+                    AISGDeviceParams* p);
+  void PrintDeviceData(int generation, char* ids, int count, AISGDeviceParams* p);
+
+  // Start of the current bus search, in clock microseconds.
+  int64_t scanStartUs = 0;
+
+ private:
+  // Sends one XID user parameter (`param`, identifier first) and accepts a
+  // reply that holds the same identifier in a group of `groupLength` bytes.
+  int QueryUserParam(int address, char* param, int paramLength, int groupLength,
+                     AISGDeviceParams* p);
+};
