@@ -27,6 +27,14 @@ struct SimFaults {
   // Layer 7.
   std::vector<uint8_t> failReasons;  // non-empty: procedures answer FAIL with these codes
   bool longTexts = false;            // text answers longer than the fields they fill
+  // Layer 7, malformed answers (device model; for the controller's bad-input tests).
+  int lengthFieldDelta = 0;          // added to the length field of every answer, data unchanged
+  int padAnswersTo = 0;              // > 0: answer data padded with zero bytes to this length
+  int missingBytes = 0;              // the last N result bytes of every answer are left out
+  bool unknownFieldIds = false;      // device data answers carry an identifier no device knows
+  bool bareFail = false;             // FAIL answers carry no reason codes
+  int returnCode = -1;               // >= 0: every answer carries this return code
+  bool wrongProcedureCode = false;   // answers carry another procedure code than the request
 };
 
 class SimDevice {
