@@ -344,12 +344,21 @@ int AISGHDLC::GetFrameSize() {
 // ---------------------------------------------------------------------------
 // Classification of control bytes
 
+unsigned char AISGHDLC::SentControl() const {
+  const unsigned char* d = sendFrame.data;
+  int i = 1;
+  if (i < sendFrame.size && d[i] == kEscape) ++i;  // escaped address
+  ++i;
+  if (i + 1 < sendFrame.size && d[i] == kEscape) return static_cast<unsigned char>(d[i + 1] ^ 0x20);
+  return i < sendFrame.size ? d[i] : 0;
+}
+
 bool AISGHDLC::IsSendINFO() {
-  return IsInfoControl(sendFrame.data[2]);
+  return IsInfoControl(SentControl());
 }
 
 bool AISGHDLC::IsSendSupervisoryFormat() {
-  return IsSupervisoryControl(sendFrame.data[2]);
+  return IsSupervisoryControl(SentControl());
 }
 
 bool AISGHDLC::IsReadINFO() {

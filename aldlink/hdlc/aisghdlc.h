@@ -73,6 +73,9 @@ class AISGHDLC : public CP210xDriver {
   int BuildXid(int address, unsigned char group, const unsigned char* params, int length);
   // Sends sendFrame, reads the answer and traces both; 84 when not sent.
   int Exchange(unsigned int wait);
+  // The control byte of sendFrame, which holds the frame as sent: behind an
+  // escaped address, and escaped itself when it is 0x7E or 0x7D.
+  unsigned char SentControl() const;
   // Answers the version of an XID answer from its control byte (1 or 2), or 0
   // with the trace message.
   int XidVersion();

@@ -73,7 +73,8 @@ void AISGHDLC::PrintSend() {
 }
 
 void AISGHDLC::PrintSend(int highlight) {
-  const unsigned char c = sendFrame.size > 2 ? sendFrame.data[2] : 0;
+  // The control byte, not whatever escaping moved to its place.
+  const unsigned char c = SentControl();
   PrintPrefix("Tx", c, false);
   std::printf("%s", highlight != 0 ? "\x1b[1;36m --> \x1b[0m" : " --> ");
   std::printf("%s", Label(c, false));
