@@ -209,7 +209,11 @@ int AISGDEVICEEP::GetDeviceData(int address, int generation, int subunit, int de
   InitialParams(ids, count, p);
   // An AISG 2.0 answer names no field; without a requested one it cannot
   // be read.
-  if (generation == 2 && count == 0) return kInvalid;
+  if (generation == 2 && count == 0) {
+    std::memset(p->devRcuCodes, 0, sizeof p->devRcuCodes);
+    p->devRcuCodesSize = 0;
+    return kInvalid;
+  }
 
   int result;
   if (subunit != 0) {
