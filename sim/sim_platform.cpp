@@ -1,8 +1,69 @@
 #include "sim/sim_platform.h"
 
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "sim/sim_line.h"
+#include "sim/site_file.h"
+
 namespace ald::sim {
 
-// First version: the simulated platform is not built yet.
-AdapterPlatform* PlatformFromEnvironment() { return nullptr; }
+namespace {
+
+// The line handed out by OpenPort; closing it frees the port.
+class OpenLine final : public SerialPort {
+ public:
+  OpenLine(SimBus& bus, std::shared_ptr<bool> open) : line_(bus), open_(std::move(open)) {
+    *open_ = true;
+  }
+  ~OpenLine() override { *open_ = false; }
+
+  bool GetLineSettings(LineSettings& s) override { return line_.GetLineSettings(s); }
+  bool SetLineSettings(const LineSettings& s) override { return line_.SetLineSettings(s); }
+  bool GetTimeouts(SerialTimeouts& t) override { return line_.GetTimeouts(t); }
+  bool SetTimeouts(const SerialTimeouts& t) override { return line_.SetTimeouts(t); }
+  bool Purge(unsigned flags) override { return line_.Purge(flags); }
+  bool Write(const char* data, int length, int& written) override {
+    return line_.Write(data, length, written);
+  }
+  bool Read(char* buffer, int length, int& got) override { return line_.Read(buffer, length, got); }
+
+ private:
+  SimLine line_;
+  std::shared_ptr<bool> open_;
+};
+
+}  // namespace
+
+SimPlatform::~SimPlatform() = default;
+
+int SimPlatform::LookupPortNumber(uint16_t, uint16_t, const char*) {
+  return kPortNumber;
+}
+
+std::unique_ptr<SerialPort> SimPlatform::OpenPort(int portNumber) {
+  if (portNumber != kPortNumber || *open_) return nullptr;
+  return std::make_unique<OpenLine>(bus_, open_);
+}
+
+AdapterPlatform* PlatformFromEnvironment() {
+  // Built once; a site that failed to load is not retried.
+  static SimPlatform* platform = []() -> SimPlatform* {
+    const char* path = std::getenv("ALDLINK_SIM");
+    if (path == nullptr || *path == '\0') return nullptr;
+    DeviceList devices;
+    std::string error;
+    if (!LoadSite(path, devices, error)) {
+      std::printf("ALDLINK_SIM: cannot load site file %s: %s\n", path, error.c_str());
+      std::fflush(stdout);
+      return nullptr;
+    }
+    // Kept for the life of the process, like a real adapter's line.
+    auto* bus = new SimBus(std::move(devices));
+    return new SimPlatform(*bus);
+  }();
+  return platform;
+}
 
 }  // namespace ald::sim
