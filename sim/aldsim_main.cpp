@@ -100,7 +100,7 @@ int main(int argc, char** argv) {
   if (!site.empty()) {
     std::string error;
     if (!ald::sim::LoadSite(site, devices, error)) {
-      std::fprintf(stderr, "aldsim: %s: %s\n", site.c_str(), error.c_str());
+      std::fprintf(stderr, "aldsim: %s\n", error.c_str());
       return 1;
     }
   }
