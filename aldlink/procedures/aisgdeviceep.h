@@ -63,6 +63,32 @@ class AISGDEVICEEP : public AISGHDLC {
   int Get3gppVersion(int address, int release, AISGDeviceParams* p);
   int GetExtSubVersion(int address, int value, AISGDeviceParams* p);
 
+  // --- Software download ----------------------------------------------------
+  // Loads a device software image over the established link: download start,
+  // the image in segments (AISG 1.x: in blocks, each announced by a header),
+  // download end. Long blocking calls: 3 s after the start, one exchange per
+  // segment, up to 15 s of polling for the end. The file is open only during
+  // the call. A download that fails after its start is not ended: the device
+  // stays in its download state for the caller to decide.
+  //
+  // Binary image. AISG 1.x: blocks of `blockSize` bytes (at most 65535, a
+  // whole multiple of `segmentSize`), segments of `segmentSize` bytes (at
+  // most 245). AISG 2.0: both sizes are ignored; segments of 71 bytes.
+  // 84 for a bad argument or a file that cannot be opened, is empty or
+  // cannot be read to its end; otherwise the failing step's result, or the
+  // end procedure's.
+  int BinSoftwareDownload(int address, int generation, int blockSize, int segmentSize,
+                          char* fileName, AISGDeviceParams* p);
+  // The binary form with blocks of 17664 bytes and segments of 69 (256
+  // segments a block); `name` is not used.
+  int SoftwareDownload(int address, int generation, char* name, char* fileName,
+                       AISGDeviceParams* p);
+  // Intel HEX text, one record per message, checked record by record as it
+  // is read: 11 when the file cannot be opened, is empty or the start fails;
+  // -1 for a malformed record or a file without end-of-file record (records
+  // before it have been sent, the download is not ended).
+  int HexSoftwareDownload(int address, int generation, char* fileName, AISGDeviceParams* p);
+
  protected:
   // Waits for the layer-7 answer to `procedure` by RR polling, with the
   // pause and limits of that procedure code; the answer's information field
