@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "aldlink/hdlc/aisghdlc.h"
 #include "aldlink/procedures/aisgdeviceparams.h"
@@ -88,6 +89,43 @@ class AISGDEVICEEP : public AISGHDLC {
   // -1 for a malformed record or a file without end-of-file record (records
   // before it have been sent, the download is not ended).
   int HexSoftwareDownload(int address, int generation, char* fileName, AISGDeviceParams* p);
+
+  // --- Discovery ------------------------------------------------------------
+  // Finds the devices of the bus by XID scans over their unique IDs (a binary
+  // search over the last `depth` characters, 1..17, default 3, for at most
+  // `depth` minutes), sorts them by unique ID and gives them the addresses
+  // 1, 2, 3, ... Records go to `devices`; the counts are the results.
+  int ScanAllDevice(std::vector<AISGDeviceParams>* devices);
+  int ScanAllDevice(std::vector<AISGDeviceParams>* devices, int depth);
+  // The search alone: appends what it finds, sorts, returns the record count.
+  int BinarySearch(std::vector<AISGDeviceParams>* devices, int depth);
+  // Scan at `address` that any device answers.
+  int ScanDevice(int address, AISGDeviceParams* params);
+  // Finds one device by vendor code and serial number: 0 or 89.
+  int ScanDevice(char* vendor, char* serial, AISGDeviceParams* params);
+  // Gives `address` to the device with unique ID `uid`: 0 or the last failing code.
+  int SetDeviceAddress(int address, char* uid, int length, AISGDeviceParams* params);
+  int SetDeviceAddress(int address, AISGDeviceParams* params);
+  // Addresses the device described by `params` and settles its type; 0, 82
+  // (no version or type), or a failing code. `vendor` and `serial` are unused.
+  int AddDeviceAddress(int address, char* vendor, char* serial, AISGDeviceParams* params);
+  // Addresses every record with its devAddress; the number whose type settled.
+  int SetAllDeviceAddress(std::vector<AISGDeviceParams>* devices);
+  int ResetDeviceAddress(int address);
+  int ResetAllDeviceAddress();
+
+ protected:
+  // One node of the search; always 0.
+  int rBinarySearch(std::vector<AISGDeviceParams>* devices, int depth, char* pattern, int length,
+                    int level);
+  // The two candidate patterns (19 bytes each) and their mask for `level`.
+  int ScanMapping(int depth, char* pattern, int level, char* setPattern, char* setMask,
+                  char* clearPattern, char* clearMask);
+  // One scan exchange: 0 for one clean answer, 89 silence, 82 unusable.
+  int ScanDevice(int address, char* uid, char* mask, int length, int level,
+                 AISGDeviceParams* params);
+  int ScanDevice(int address, char* uid, char* mask, int length, AISGDeviceParams* params);
+  // --- End of discovery -------------------------------------------------------
 
  protected:
   // Waits for the layer-7 answer to `procedure` by RR polling, with the
