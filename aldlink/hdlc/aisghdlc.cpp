@@ -65,6 +65,8 @@ void AISGHDLC::DecodeCOT() {
 
 int AISGHDLC::BuildFrame(int address, unsigned char control, const unsigned char* info,
                          int length) {
+  // Every builder replaces the last answer: an exchange that ends before its
+  // read (refused or not written) must not leave an old answer to the parsers.
   std::memset(&readFrame, 0, sizeof readFrame);
   readFrame.fcs = 82;
   // A caller asking for more than the line buffer can carry gets 84 ("cannot
