@@ -8,6 +8,9 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -19,18 +22,29 @@ namespace {
 
 class AldsimProcess {
  public:
-  explicit AldsimProcess(std::vector<std::string> args) {
+  // Starts `program` (aldsim unless told) with `args`; `env` entries of the
+  // form NAME=VALUE are added to the environment and replace ALDLINK_*.
+  explicit AldsimProcess(std::vector<std::string> args, const char* program = ALDSIM_PATH,
+                         std::vector<std::string> env = {}) {
+    for (char** e = environ; *e != nullptr; ++e) {
+      if (std::strncmp(*e, "ALDLINK_", 8) != 0) env.push_back(*e);
+    }
+    std::vector<char*> envp;
+    for (auto& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
     int out[2];
     if (pipe(out) != 0) return;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
     posix_spawn_file_actions_addclose(&actions, out[0]);
-    args.insert(args.begin(), ALDSIM_PATH);
+    args.insert(args.begin(), program);
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
-    if (posix_spawn(&pid_, ALDSIM_PATH, &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
+    if (posix_spawn(&pid_, program, &actions, nullptr, argv.data(), envp.data()) != 0) {
+      pid_ = -1;
+    }
     posix_spawn_file_actions_destroy(&actions);
     close(out[1]);
     out_ = out[0];
@@ -55,9 +69,23 @@ class AldsimProcess {
     }
   }
 
-  // Sends `sig` and returns the wait status.
+  // Everything the program writes until it closes its output (at most 10 s
+  // of silence).
+  std::string Rest() {
+    std::string text;
+    char buf[4096];
+    for (;;) {
+      pollfd p{out_, POLLIN, 0};
+      if (poll(&p, 1, 10000) <= 0) return text;
+      const ssize_t n = read(out_, buf, sizeof buf);
+      if (n <= 0) return text;
+      text.append(buf, static_cast<size_t>(n));
+    }
+  }
+
+  // Sends `sig` (none when 0) and returns the wait status.
   int Stop(int sig) {
-    kill(pid_, sig);
+    if (sig != 0) kill(pid_, sig);
     int status = -1;
     waitpid(pid_, &status, 0);
     pid_ = -1;
@@ -123,6 +151,35 @@ TEST(AldsimProgram, RefusesAMissingSiteFile) {
   const int status = sim.Stop(0);  // already ending on its own
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 1);
+}
+
+// The README's probe against aldsim through the real serial port code: both
+// programs as a user runs them, on a two-device site (about a second).
+TEST(AldsimProgram, ProbeReachesEverySiteDeviceThroughTheTerminal) {
+  char sitePath[] = "/tmp/aldsim_test_XXXXXX";
+  const int fd = mkstemp(sitePath);
+  ASSERT_GE(fd, 0);
+  const std::string site =
+      "[device]\ngeneration = 2\ntype = 17\nvendor = KA\nserial = 4711\n\n"
+      "[device]\ngeneration = 1\ntype = 1\nvendor = AL\nserial = 123456789012\n";
+  ASSERT_EQ(write(fd, site.data(), site.size()), static_cast<ssize_t>(site.size()));
+  close(fd);
+
+  AldsimProcess sim({"-q", sitePath});
+  const std::string path = sim.FirstLine();
+  ASSERT_EQ(path.rfind("/dev/pts/", 0), 0u) << path;
+  AldsimProcess probe({"--site", sitePath}, ALDPROBE_PATH, {"ALDLINK_PORT=" + path});
+  ASSERT_TRUE(probe.running());
+  const std::string out = probe.Rest();
+  const int probeStatus = probe.Stop(0);
+  ASSERT_TRUE(WIFEXITED(probeStatus));
+  EXPECT_EQ(WEXITSTATUS(probeStatus), 0) << out;
+  EXPECT_NE(out.find("2 of 2 devices answered"), std::string::npos) << out;
+
+  const int status = sim.Stop(SIGINT);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  std::remove(sitePath);
 }
 
 }  // namespace
