@@ -100,7 +100,10 @@ int AISGDEVICEEP::DeviceProcedure(int address, int generation, int subunit, char
   int dataLength = a[1] | (a[2] << 8);
   if (dataLength > kMaxAnswerData) dataLength = kMaxAnswerData;
   const int skip = withSubunit ? 1 : 0;
-  int size = dataLength - skip;
+  // Only bytes that arrived go into the response area, even when the
+  // length field claims more.
+  const bool complete = 3 + dataLength <= arrived;
+  int size = (complete ? dataLength : arrived - 3) - skip;
   if (size < 0) size = 0;
   std::memcpy(p->devRcuCodes, a + 3 + skip, size);
   p->devRcuCodesSize = size;
@@ -108,7 +111,7 @@ int AISGDEVICEEP::DeviceProcedure(int address, int generation, int subunit, char
   if (IsVendorSpecific(answerCode)) {
     // Whatever a vendor answers is the caller's to interpret, but only the
     // bytes that arrived.
-    if (3 + dataLength > arrived) {
+    if (!complete) {
       PrintRcuCodes(p, true);
       return kBadResponse;
     }
@@ -117,7 +120,7 @@ int AISGDEVICEEP::DeviceProcedure(int address, int generation, int subunit, char
   }
   // A message shorter than its length field, or without a return code, is
   // not an answer: the missing bytes would read as zeros (OK).
-  if (answerCode != ucode || 3 + dataLength > arrived || size < 1) {
+  if (answerCode != ucode || !complete || size < 1) {
     PrintRcuCodes(p, true);
     return kBadResponse;
   }

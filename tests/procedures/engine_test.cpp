@@ -140,6 +140,7 @@ TEST_F(EngineTest, AnswersShorterThanTheyClaimAreBad) {
   // Length field 10, two data bytes.
   Answer(Bytes{0x04, 0x0A, 0x00, 0x00, 0x01});
   EXPECT_EQ(ep.GetAlarmStatus(1, 2, &p), 82);
+  EXPECT_EQ(p.devRcuCodesSize, 2);  // what arrived, no made-up zeros
   // No return code at all.
   Answer(Message2(0x04, {}));
   EXPECT_EQ(ep.GetAlarmStatus(1, 2, &p), 82);
