@@ -173,6 +173,9 @@ class SimAld : public SimDevice {
   bool IsRet() const { return deviceType == 1 || deviceType == 17; }
   bool IsTma() const { return deviceType == 2 || deviceType == 16; }
 
+  // A reset (and a completed download, through PendingAnswer) returns its
+  // answer with restartPending already set: the bus sends that answer, then
+  // restarts the station.
   int HandleMessage(const uint8_t* info, int length, int64_t nowUs, uint8_t* out,
                     int capacity) override;
   int PendingAnswer(int64_t nowUs, uint8_t* out, int capacity) override;

@@ -27,6 +27,8 @@ constexpr FieldInfo kFields[] = {
 
 // The identifier that the unknown-identifier fault puts into answers.
 constexpr uint8_t kForeignId = 0x0C;
+// Most identifier and value bytes one device data answer carries.
+constexpr int kMaxReadBytes = 240;
 // What the over-long-text fault appends to text values.
 constexpr char kLongTail[] = "-OVERLONG-TEXT";
 
@@ -166,12 +168,19 @@ void SimAld::ReadDeviceData(const AldSubunit& s, const uint8_t* ids, int count, 
     a.Fail(rc::kFormatError);
     return;
   }
+  int total = 0;
   for (int i = 0; i < count; ++i) {
     const FieldInfo* f = FindField(ids[i]);
     if (!f || (IsRet() && !f->ret) || (IsTma() && !f->tma)) {
       a.Fail(rc::kUnknownParameter);
       return;
     }
+    total += 1 + FieldLength(*f, generation);
+  }
+  // A list that no answer frame could carry.
+  if (total > kMaxReadBytes) {
+    a.Fail(rc::kFormatError);
+    return;
   }
   for (int i = 0; i < count; ++i) {
     const FieldInfo* f = FindField(ids[i]);

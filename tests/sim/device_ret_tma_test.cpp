@@ -36,6 +36,8 @@ TEST(DeviceData, Aisg1ReadsAListInRequestOrderWithItsOwnLengths) {
   EXPECT_EQ(five.size(), 1u + 5u + 6 + 5 + 12 + 4 + 3);
   // One unknown identifier spoils the whole request.
   EXPECT_EQ(Body(Send(*d, Req1(0x0F, {0x26, 0x0C})), 1), (Bytes{0x0B, rc::kUnknownParameter}));
+  // A list longer than any answer can carry is refused, not cut short.
+  EXPECT_EQ(Body(Send(*d, Req1(0x0F, Bytes(30, 0x23))), 1), (Bytes{0x0B, rc::kFormatError}));
 }
 
 TEST(DeviceData, FieldsBelongToTheirKindOfDevice) {
