@@ -277,7 +277,6 @@ TEST_F(BinaryDownloadTest, SegmentsAreNeverPrecededByANewLinkSetUp) {
   // block header gets a new link set-up before its third I-frame.
   device.silent = [](const Bytes& m, int) { return m[1] == 0x21 && m[4] == 1; };
   Run(1, dir.Write("a.bin", Image(500)), 89);
-  const std::vector<std::string> trail = line.Trail();
   EXPECT_EQ(line.Count(proctest::kSNRM), 0);
   EXPECT_EQ(device.OfCode(0x21, 1).size(), 1u + 9u);
 
