@@ -155,6 +155,19 @@ TEST(Ret, CalibrationTakesItsTimeAndClearsNotCalibrated) {
   // Within the 300 polls of 500 ms that a controller waits.
   EXPECT_LT(d->calibrationUs, 300 * 500'000LL);
   EXPECT_EQ(Body(Send(*d, Req2(0x82, {}, 2), 32'000'000)), (Bytes{2, 0x00, 20, 0}));
+
+  // The single-antenna form, in both generations.
+  auto r2 = MakeRet(2);
+  EXPECT_TRUE(Send(*r2, Req2(0x31)).empty());
+  EXPECT_TRUE(Poll(*r2, r2->calibrationUs - 1).empty());
+  EXPECT_EQ(Poll(*r2, r2->calibrationUs), (Bytes{0x31, 1, 0, 0x00}));
+  auto r1 = MakeRet(1);
+  r1->subunits[0].calibrated = false;
+  EXPECT_TRUE(Send(*r1, Req1(0x31)).empty());
+  EXPECT_EQ(Poll(*r1, r1->calibrationUs), (Bytes{1, 0x31, 1, 0, 0x00}));
+  EXPECT_TRUE(r1->subunits[0].calibrated);
+  EXPECT_EQ(Body(Send(*r1, Req1(0x31, {0}), r1->calibrationUs), 1),
+            (Bytes{0x0B, rc::kFormatError}));
 }
 
 TEST(Ret, JammedActuatorFailsAfterTryingAndRaisesTheAlarm) {
