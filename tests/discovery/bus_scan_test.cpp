@@ -221,14 +221,21 @@ serial = 0002
   AISGDeviceParams other{};
   std::memcpy(other.devUniqueID, "AA", 2);
   other.devUniqueIDSize = 2;
-  devices = {known, other};
+  // Records with equal IDs keep their order.
+  AISGDeviceParams otherAgain = other;
+  other.devAddress = 1;
+  otherAgain.devAddress = 2;
+  devices = {known, other, otherAgain};
   int n = 0;
   Quiet([&] { n = ep->BinarySearch(&devices, 3); });
-  ASSERT_EQ(n, 3);
+  ASSERT_EQ(n, 4);
   EXPECT_EQ(IdOf(devices[0]), "AA");
-  EXPECT_EQ(IdOf(devices[1]), Uid("KA", "0001"));
-  EXPECT_EQ(IdOf(devices[2]), second);
-  EXPECT_EQ(devices[2].devAddress, 77) << "the record passed in, not a new one";
+  EXPECT_EQ(devices[0].devAddress, 1);
+  EXPECT_EQ(IdOf(devices[1]), "AA");
+  EXPECT_EQ(devices[1].devAddress, 2);
+  EXPECT_EQ(IdOf(devices[2]), Uid("KA", "0001"));
+  EXPECT_EQ(IdOf(devices[3]), second);
+  EXPECT_EQ(devices[3].devAddress, 77) << "the record passed in, not a new one";
 }
 
 }  // namespace

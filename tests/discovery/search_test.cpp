@@ -130,6 +130,29 @@ serial = SE00000120
   EXPECT_TRUE(separated);
 }
 
+TEST_F(DiscoveryTest, DeviceHiddenBehindACleanAnswerIsFoundToo) {
+  // The second device misses the first scan, so the first answers alone at
+  // the top level; the two are only told apart further down.
+  Load(R"(
+[device]
+generation = 2
+type = 1
+vendor = KA
+serial = SE00000121
+[device]
+generation = 1
+type = 1
+vendor = KA
+serial = SE00000120
+fault.silent-frames = 1
+)");
+  Quiet([&] { EXPECT_EQ(ep->BinarySearch(&devices, 3), 2); });
+  ASSERT_GE(line->sent.size(), 1u);
+  EXPECT_TRUE(line->sent[0].GoodAnswer());
+  ASSERT_EQ(devices.size(), 2u);
+  EXPECT_EQ(IdOf(devices[0]), Uid("KA", "SE00000120"));
+}
+
 TEST_F(DiscoveryTest, FourteenByteIdsAreFoundInTheirVendorsPass) {
   LoadFile("search-edge.site");
   Quiet([&] { EXPECT_EQ(ep->BinarySearch(&devices, 3), 17); });
