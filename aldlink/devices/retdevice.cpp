@@ -141,6 +141,15 @@ void PutLe16(char* out, int value) {
   out[1] = static_cast<char>((value >> 8) & 0xFF);
 }
 
+// A device of no RET type has no device data procedures: 11, with a
+// response area that holds nothing, so that the link set-up's XID bytes
+// are not taken for the device's reason codes.
+int NoProcedureFor(AISGDeviceParams& p) {
+  std::memset(p.devRcuCodes, 0, sizeof p.devRcuCodes);
+  p.devRcuCodesSize = 0;
+  return kFail;
+}
+
 int ElapsedCalendarSeconds(std::time_t start) {
   return static_cast<int>(ald::GetClock().CalendarTime() - start);
 }
@@ -508,7 +517,7 @@ void RETDevice::UpdateAlarmCount() {
 
 int RETDevice::GetDeviceData(int subunit, char* fields, int count, RETEP& ep, AISGDeviceParams& p) {
   std::printf("RETDevice::GetDeviceData(ep)\n");
-  if (devtype != kSingleRet && devtype != kMultiRet) return kFail;
+  if (devtype != kSingleRet && devtype != kMultiRet) return NoProcedureFor(p);
   int r = kNoAnswer;
   for (int attempt = 0; attempt < 2; ++attempt) {
     r = devtype == kSingleRet ? ep.GetDeviceData(address, aisgver, fields, count, &p)
@@ -648,7 +657,7 @@ int RETDevice::GetDeviceData(int subunit, DeviceData& data, int refresh) {
 int RETDevice::SetDeviceData(int subunit, char* message, int length, RETEP& ep,
                              AISGDeviceParams& p) {
   std::printf("RETDevice::SetDeviceData(ep)\n");
-  if (devtype != kSingleRet && devtype != kMultiRet) return kFail;
+  if (devtype != kSingleRet && devtype != kMultiRet) return NoProcedureFor(p);
   if (message == nullptr || length < 1) return kInvalid;
   const char id = message[0];
 
