@@ -176,6 +176,17 @@ TEST_F(LinkTest, LostLinkDuringPollingSendsSnrm) {
   };
   EXPECT_EQ(ep.GlobalProcedure(1, 2, 0x04, nullptr, 0, &p), 0);
   EXPECT_EQ(line.Trail(), (Trail{"I", "RR", "SNRM", "RR"}));
+
+  // An unanswered SNRM is sent once more, untested.
+  line.sent.clear();
+  polls = 0;
+  line.responder = [&](const Command& c) -> Bytes {
+    if (c.IsInfo()) return RR(1, 1);
+    if (c.IsRR()) return ++polls == 1 ? Frame(1, 0x01) : IFrame(1, 0, 0, Message2(0x04, {0x00}));
+    return {};
+  };
+  EXPECT_EQ(ep.GlobalProcedure(1, 2, 0x04, nullptr, 0, &p), 0);
+  EXPECT_EQ(line.Trail(), (Trail{"I", "RR", "SNRM", "SNRM", "RR"}));
 }
 
 TEST_F(LinkTest, AnswerFromAnotherProcedureDoesNotEndPolling) {
