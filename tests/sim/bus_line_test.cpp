@@ -177,6 +177,16 @@ TEST_F(ControllerTest, ScanAddressAndLinkThroughTheRealReceivePath) {
   char params[256];
   EXPECT_EQ(link.GetXIDScan(address, version, params, length), 82);
 
+  // One bit of the last character apart ('1' and '2' differ in bits 0 and 1).
+  char pattern[19] = {};
+  char mask[19] = {};
+  mask[18] = 0x01;
+  pattern[18] = 0x01;
+  EXPECT_EQ(link.SetXIDScan(0xFF, pattern, mask, 19), 0);
+  ASSERT_EQ(link.GetXIDScan(address, version, params, length), 0);
+  EXPECT_EQ(version, 2);
+  EXPECT_EQ(std::string(params + 2, 19), kId1);
+
   char id[19];
   std::memcpy(id, kId1.data(), 19);
   EXPECT_EQ(link.SetXIDAddress(1, id, 19), 0);
