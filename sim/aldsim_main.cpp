@@ -74,17 +74,17 @@ int main(int argc, char** argv) {
       return 0;
     } else if (arg == "--echo-device" && i + 1 < argc) {
       // GENERATION:UNIQUEID:ADDRESS, for the tests.
-      const std::string spec = argv[++i];
-      const size_t a = spec.find(':');
-      const size_t b = spec.rfind(':');
+      const std::string value = argv[++i];
+      const size_t a = value.find(':');
+      const size_t b = value.rfind(':');
       if (a == std::string::npos || b == a) {
         Usage();
         return 2;
       }
       auto d = std::make_unique<EchoDevice>();
-      d->generation = std::atoi(spec.substr(0, a).c_str());
-      d->uniqueId = spec.substr(a + 1, b - a - 1);
-      d->address = std::atoi(spec.substr(b + 1).c_str());
+      d->generation = std::atoi(value.substr(0, a).c_str());
+      d->uniqueId = value.substr(a + 1, b - a - 1);
+      d->address = std::atoi(value.substr(b + 1).c_str());
       devices.push_back(std::move(d));
     } else if (site.empty() && !arg.empty() && arg[0] != '-') {
       site = arg;
