@@ -48,7 +48,7 @@ TEST(SiteFile, DemoSiteHasTheAdvertisedDevices) {
   SimAld& tma1 = Ald(devices, 3);
   EXPECT_EQ(tma1.generation, 1);
   EXPECT_EQ(tma1.uniqueId.size(), 14u);  // a 14-byte vendor code
-  EXPECT_EQ(Ald(devices, 4).uniqueId, std::string("EM") + std::string(3, '\0') + "12345678");
+  EXPECT_EQ(Ald(devices, 4).uniqueId, std::string("EM") + std::string(9, '\0') + "12345678");
 }
 
 TEST(SiteFile, HumanUnitsBecomeTheDeviceEncoding) {
