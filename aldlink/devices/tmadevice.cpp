@@ -163,6 +163,15 @@ bool IsTextField(char id) {
   return id == kModel || id == kSerial || (id >= kInstallDate && id <= kSectorId);
 }
 
+// A device of no TMA type has no device data procedures: 11, with a
+// response area that holds nothing, so that bytes of the link set-up are
+// not taken for the device's reason codes.
+int NoProcedureFor(AISGDeviceParams& p) {
+  std::memset(p.devRcuCodes, 0, sizeof p.devRcuCodes);
+  p.devRcuCodesSize = 0;
+  return kFail;
+}
+
 void PutLe16(char* out, int value) {
   out[0] = static_cast<char>(value & 0xFF);
   out[1] = static_cast<char>((value >> 8) & 0xFF);
@@ -607,7 +616,7 @@ void TMADevice::UpdateAlarmCount() {
 
 int TMADevice::GetDeviceData(int subunit, char* fields, int count, TMAEP& ep, AISGDeviceParams& p) {
   std::printf("TMADevice::GetDeviceData(ep)\n");
-  if (devtype != kTma && devtype != kTmaAisg2) return kFail;
+  if (devtype != kTma && devtype != kTmaAisg2) return NoProcedureFor(p);
   if (!ValidSubunit(subunit) || fields == nullptr || count < 1) return kInvalid;
   int r = kNoAnswer;
   for (int attempt = 0; attempt < 2; ++attempt) {
@@ -770,7 +779,7 @@ int TMADevice::GetDeviceData(int subunit, DeviceData& data, int refresh) {
 int TMADevice::SetDeviceData(int subunit, char* message, int length, TMAEP& ep,
                              AISGDeviceParams& p) {
   std::printf("TMADevice::SetDeviceData(ep)\n");
-  if (devtype != kTma && devtype != kTmaAisg2) return kFail;
+  if (devtype != kTma && devtype != kTmaAisg2) return NoProcedureFor(p);
   if (!ValidSubunit(subunit) || message == nullptr || length < 1) return kInvalid;
   const char id = message[0];
 

@@ -58,7 +58,21 @@ TEST_F(TmaTest, UnknownTypeBecomesTypeZeroAndRefusesDeviceData) {
   // The device data requests are refused by the object (procedure result
   // 11) before any reaches the bus.
   EXPECT_EQ(odd.GetDeviceData(1, data, 1), 11);
+  EXPECT_EQ(odd.SetDeviceData(1, "\x24", data), 11);
   EXPECT_EQ(Device(1).Count(0x0F), 0);
+  EXPECT_EQ(Device(1).Count(0x0E), 0);
+}
+
+TEST_F(TmaTest, UnknownTypeOfAisg2ReportsNoStaleReasonCodes) {
+  Site(kDualTma);
+  TMADevice odd(0x21, 2, 1, Device(1).uniqueId.data(), static_cast<int>(Device(1).uniqueId.size()));
+  EXPECT_EQ(odd.GetDeviceType(), 0);
+  // Still counted as the AISG 2.0 unit it is.
+  EXPECT_EQ(odd.GetNumberOfSubunits(), 2);
+  DeviceData data{};
+  EXPECT_EQ(odd.GetDeviceData(2, data, 1), 11);
+  EXPECT_EQ(odd.GetErrorCodes(), ald::HString("\x0b"));
+  EXPECT_EQ(Device(1).Count(0x75), 0);
 }
 
 TEST_F(TmaTest, SetModeReadsBackUntilTheModeArrivesThenTheGain) {

@@ -44,6 +44,8 @@ class ProbeAld : public ald::sim::SimAld {
   // Requests for which this gives true get an answer padded with zero bytes,
   // which no fixed-size read accepts.
   std::function<bool(const Seen&)> spoil;
+  // Requests for which this gives true are answered FAIL busy.
+  std::function<bool(const Seen&)> refuse;
   // >= 0: the device answers OK but keeps this mode (gain) whatever is set.
   int stuckMode = -1;
   int stuckGain = -1;
@@ -73,9 +75,12 @@ class ProbeAld : public ald::sim::SimAld {
       requests.push_back(r);
     }
     const int pad = faults.padAnswersTo;
+    const std::vector<uint8_t> reasons = faults.failReasons;
     if (spoil && spoil(r)) faults.padAnswersTo = 60;
+    if (refuse && refuse(r)) faults.failReasons = {ald::sim::rc::kBusy};
     const int written = SimAld::HandleMessage(info, length, nowUs, out, capacity);
     faults.padAnswersTo = pad;
+    faults.failReasons = reasons;
     for (ald::sim::AldSubunit& s : subunits) {
       if (stuckMode >= 0) s.mode = stuckMode;
       if (stuckGain >= 0) s.gain = stuckGain;
