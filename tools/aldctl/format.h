@@ -1,0 +1,37 @@
+// Output of aldctl: the device table as aligned text, CSV or JSON, and the
+// meanings of the interface's result numbers.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "aldglue/aldglue.h"
+
+namespace aldctl {
+
+enum class TableFormat { kText, kCsv, kJson };
+
+// What a result number of the interface means, for error messages.
+std::string ResultText(int result);
+
+// The entry's kind from its "Device Type" field: 'R' for a RET (01, 11),
+// 'T' for a TMA (02, 10), 0 otherwise.
+char EntryKind(const MIRELK_DATA& entry);
+
+// A table field as a text (never longer than the field, even unterminated).
+std::string Field(const MIRELK_DATA& entry, int index);
+
+// Tenths (`scale` 10) or quarters (`scale` 4) as a decimal text: 25 -> "2.5",
+// 49 -> "12.25"; empty for an empty or non-numeric field text.
+std::string Scaled(const std::string& raw, int scale);
+
+// Writes `count` entries. Text: one aligned row per entry with the columns
+// an engineer checks on site. CSV and JSON: every field under its name,
+// values as stored in the table.
+void WriteTable(FILE* out, const MIRELK_DATA* entries, int count, TableFormat format);
+
+// Quoting for the two script formats.
+std::string CsvQuote(const std::string& value);
+std::string JsonQuote(const std::string& value);
+
+}  // namespace aldctl

@@ -1,0 +1,132 @@
+#include "tools/aldctl/glue.h"
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+namespace aldctl {
+
+std::string ProgramDirectory() {
+  char buffer[PATH_MAX];
+  const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  if (n <= 0) return "";
+  std::string path(buffer, static_cast<size_t>(n));
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "" : path.substr(0, slash);
+}
+
+bool LoadGlue(const std::string& explicitPath, Glue& glue, std::string& error) {
+  std::string tried;
+  auto attempt = [&](const std::string& path) {
+    dlerror();
+    glue.handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (glue.handle != nullptr) {
+      glue.path = path;
+      return true;
+    }
+    const char* why = dlerror();
+    tried += "\n  " + path + ": " + (why ? why : "not loaded");
+    return false;
+  };
+  bool loaded = false;
+  if (!explicitPath.empty()) {
+    loaded = attempt(explicitPath);
+  } else {
+    const std::string dir = ProgramDirectory();
+    if (!dir.empty()) {
+      // Only when the file is there: a broken library beside the program
+      // must be reported, a missing one falls through to the search path.
+      const std::string beside = dir + "/" + kGlueLibrary;
+      if (access(beside.c_str(), F_OK) == 0) {
+        loaded = attempt(beside);
+        if (!loaded) {
+          error = "cannot load the interface library:" + tried;
+          return false;
+        }
+      }
+    }
+    if (!loaded) loaded = attempt(kGlueLibrary);
+  }
+  if (!loaded) {
+    error = "cannot load the interface library:" + tried;
+    return false;
+  }
+#define ALDCTL_BIND(name) \
+  glue.name = reinterpret_cast<decltype(&::name)>(dlsym(glue.handle, #name));
+  ALDCTL_EXPORTS(ALDCTL_BIND)
+#undef ALDCTL_BIND
+  return true;
+}
+
+FILE* SplitOutput(const std::string& traceFile, std::string& error) {
+  std::fflush(stdout);
+  const int sink = traceFile.empty()
+                       ? open("/dev/null", O_WRONLY | O_CLOEXEC)
+                       : open(traceFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (sink < 0) {
+    error = "cannot open the trace file " + traceFile;
+    return nullptr;
+  }
+  const int own = fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
+  if (own < 0 || dup2(sink, STDOUT_FILENO) < 0) {
+    close(sink);
+    if (own >= 0) close(own);
+    error = "cannot redirect the library's trace";
+    return nullptr;
+  }
+  close(sink);
+  FILE* out = fdopen(own, "w");
+  if (out == nullptr) {
+    close(own);
+    error = "cannot open the output stream";
+  }
+  return out;
+}
+
+struct ElapsedTicker::State {
+  std::string label;
+  std::chrono::steady_clock::time_point start;
+  std::mutex mutex;
+  std::condition_variable wake;
+  bool done = false;
+  std::thread thread;
+};
+
+ElapsedTicker::ElapsedTicker(const std::string& label) {
+  if (!isatty(STDERR_FILENO)) return;
+  state_ = new State;
+  state_->label = label;
+  state_->start = std::chrono::steady_clock::now();
+  State* s = state_;
+  s->thread = std::thread([s] {
+    std::unique_lock<std::mutex> lock(s->mutex);
+    while (!s->wake.wait_for(lock, std::chrono::seconds(1), [s] { return s->done; })) {
+      const auto secs = std::chrono::duration_cast<std::chrono::seconds>(
+                            std::chrono::steady_clock::now() - s->start)
+                            .count();
+      std::fprintf(stderr, "\r%s: %lld s", s->label.c_str(), static_cast<long long>(secs));
+    }
+  });
+}
+
+ElapsedTicker::~ElapsedTicker() {
+  if (state_ == nullptr) return;
+  {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    state_->done = true;
+  }
+  state_->wake.notify_all();
+  state_->thread.join();
+  const double secs =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - state_->start).count();
+  std::fprintf(stderr, "\r%s: %.1f s\n", state_->label.c_str(), secs);
+  delete state_;
+}
+
+}  // namespace aldctl
