@@ -260,7 +260,6 @@ class Runner {
       return kExitOk;
     }
     if (gain) {
-      if (!g_.setGain) return Missing("setGain");
       long lo = 0, hi = 0;
       if (ParseInt(Field(*e, kMdMinGain), lo) && ParseInt(Field(*e, kMdMaxGain), hi) && lo <= hi &&
           (c.value < lo || c.value > hi)) {
@@ -269,6 +268,7 @@ class Runner {
                                      Scaled(std::to_string(lo), 4) + " to " +
                                      Scaled(std::to_string(hi), 4) + " dB");
       }
+      if (!g_.setGain) return Missing("setGain");
       ElapsedTicker tick(what);
       return Result(what, g_.setGain(c.address, c.subunit, static_cast<int>(c.value)));
     }

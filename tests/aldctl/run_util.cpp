@@ -1,0 +1,97 @@
+#include "run_util.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+extern char** environ;
+
+namespace aldctl_test {
+
+std::string BinPath(const std::string& name) {
+  return std::string(ALDCTL_BIN_DIR) + "/" + name;
+}
+
+std::string TempPath(const std::string& stem) {
+  static std::atomic<int> counter{0};
+  return "/tmp/aldctl_test_" + std::to_string(getpid()) + "_" + std::to_string(counter++) + "_" +
+         stem;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+bool FileExists(const std::string& path) {
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0;
+}
+
+RunResult RunAldctl(const std::vector<std::string>& args, const std::vector<std::string>& env) {
+  RunResult r;
+  std::vector<std::string> envs = env;
+  for (char** e = environ; *e != nullptr; ++e) {
+    if (std::strncmp(*e, "ALDLINK_", 8) != 0) envs.push_back(*e);
+  }
+  std::vector<char*> envp;
+  for (auto& e : envs) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  std::vector<std::string> argStore = args;
+  const std::string program = BinPath("aldctl");
+  argStore.insert(argStore.begin(), program);
+  std::vector<char*> argv;
+  for (auto& a : argStore) argv.push_back(a.data());
+  argv.push_back(nullptr);
+
+  int out[2], err[2];
+  if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) return r;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
+  pid_t pid = -1;
+  const int spawned =
+      posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  close(out[1]);
+  close(err[1]);
+  if (spawned != 0) {
+    close(out[0]);
+    close(err[0]);
+    return r;
+  }
+  pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+  std::string* sinks[2] = {&r.out, &r.err};
+  int open = 2;
+  while (open > 0) {
+    if (poll(fds, 2, -1) < 0) break;
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+      char buf[4096];
+      const ssize_t n = read(fds[i].fd, buf, sizeof buf);
+      if (n > 0) {
+        sinks[i]->append(buf, static_cast<size_t>(n));
+      } else {
+        close(fds[i].fd);
+        fds[i].fd = -1;
+        --open;
+      }
+    }
+  }
+  int status = 0;
+  if (waitpid(pid, &status, 0) == pid && WIFEXITED(status)) r.status = WEXITSTATUS(status);
+  return r;
+}
+
+}  // namespace aldctl_test
