@@ -311,7 +311,7 @@ int AISGDevice::GetInformation(AISGDEVICEEP& ep, AISGDeviceParams& params) {
     hwver = ald::HString(params.devHWver);
     swver = ald::HString(params.devSWver);
   }
-  if (sn == params.devSerial) {
+  if (sn == ald::HString(params.devSerial)) {
     productnumber = ald::HString(params.devModel);
     hwver = ald::HString(params.devHWver);
     swver = ald::HString(params.devSWver);
