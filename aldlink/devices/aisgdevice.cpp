@@ -73,21 +73,8 @@ int AISGDevice::Refresh() {
   return 0;
 }
 
-// The software download sequence and the device database are built on top
-// of this class separately; until they are, these refuse without touching
-// the bus or the file.
-int AISGDevice::DownloadSoftware(char*) {
-  std::printf("AISGDevice::DownloadSoftware()\n");
-  return 84;
-}
-
-int AISGDevice::WriteObject(ald::OutFileStream&) {
-  return -1;
-}
-
-int AISGDevice::ReadObject(ald::InFileStream&) {
-  return -1;
-}
+// DownloadSoftware: softwaredownload.cpp. WriteObject, ReadObject and the
+// database file: devicedb.cpp.
 
 // --- Registry --------------------------------------------------------------------
 

@@ -116,6 +116,17 @@ class AISGDevice {
   // Refreshes every registered device in registry order; always 0.
   static int RefreshDevices();
 
+  // --- Device database (devicedb.h: file places) ---------------------------------
+  // Replaces the registry by the devices of the database file (working copy,
+  // else the master copy, which is then copied to the working directory):
+  // 0 when a file was read, -1 when neither copy could be opened.
+  static int LoadDevices();
+  // Hook for the operations that change device values; writes nothing, 0.
+  static int SaveDevices(int reason);
+  // Writes the whole database file (header, then one block per registered
+  // device) to `path`: 0, or -1 when it could not be written completely.
+  static int WriteDevices(const char* path);
+
   // --- Bus scan ----------------------------------------------------------------
   // Replaces the registry by the devices found on the bus (`a` non-zero:
   // search with address assignment; 0: search alone, then the addresses of

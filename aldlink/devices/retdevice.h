@@ -143,6 +143,10 @@ class RETDevice : public AISGDevice {
   const RETSubunit* GetSubunit(int subunit) const;
 
  protected:
+  // The device's block of the database file (devicedb.cpp).
+  int WriteObject(ald::OutFileStream& out) override;
+  int ReadObject(ald::InFileStream& in) override;
+
   // Over a link the caller holds open; procedure results.
   int GetTilt(int subunit, RETEP& ep, AISGDeviceParams& p);
   int GetDeviceData(int subunit, char* fields, int count, RETEP& ep, AISGDeviceParams& p);

@@ -195,6 +195,10 @@ class TMADevice : public AISGDevice {
   const TMASubunit* GetSubunit(int subunit) const;
 
  protected:
+  // The device's block of the database file (devicedb.cpp).
+  int WriteObject(ald::OutFileStream& out) override;
+  int ReadObject(ald::InFileStream& in) override;
+
   // Over a link the caller holds open; procedure results.
   int GetDeviceData(int subunit, char* fields, int count, TMAEP& ep, AISGDeviceParams& p);
   int SetDeviceData(int subunit, char* message, int length, TMAEP& ep, AISGDeviceParams& p);

@@ -1,0 +1,319 @@
+// Software download into one device object on the simulated line: the file
+// list, one link per file, the restart pauses of each generation and vendor,
+// the search and re-addressing afterwards and the generation change.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "aldlink/devices/retdevice.h"
+#include "tests/devices/device_test_util.h"
+
+namespace {
+
+using devtest::Bytes;
+using devtest::SentFrame;
+
+constexpr uint8_t kStart1 = 0x2E;
+constexpr uint8_t kStart2 = 0x40;
+constexpr uint8_t kEnd1 = 0x22;
+constexpr uint8_t kEnd2 = 0x42;
+constexpr uint8_t kReset = 0x03;
+constexpr uint8_t kEnable = 0x08;
+constexpr int64_t kSecond = 1'000'000;
+
+std::string Site(int generation, const std::string& vendor) {
+  return "[device]\ngeneration = " + std::to_string(generation) + "\ntype = 1\nvendor = " + vendor +
+         "\nserial = SW0000123\nproduct = RCU-1\nhw-version = H1\nsw-version = 1.0\n"
+         "\n[subunit 1]\ntilt-range = 0.0 10.0\ntilt = 2.0\n";
+}
+
+class DownloadTest : public devtest::DeviceTest {
+ protected:
+  void SetUp() override {
+    DeviceTest::SetUp();
+    std::string pattern = (std::filesystem::temp_directory_path() / "swdlXXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    dir = pattern;
+  }
+  void TearDown() override {
+    std::error_code error;
+    std::filesystem::remove_all(dir, error);
+    DeviceTest::TearDown();
+  }
+
+  // An image file of `size` bytes; returns its path.
+  std::string Image(const std::string& name, int size) {
+    const std::string path = dir + "/" + name;
+    std::ofstream out(path, std::ios::binary);
+    for (int i = 0; i < size; ++i) out.put(static_cast<char>(i * 7 + size));
+    return path;
+  }
+
+  // Runs the download with the list `files` and keeps the trace.
+  int Download(AISGDevice& device, std::string files) {
+    int result = 0;
+    trace = Quiet([&] { result = device.DownloadSoftware(files.data()); });
+    return result;
+  }
+
+  // Layer-7 requests of either generation with this procedure code, with
+  // the times they were written.
+  std::vector<const SentFrame*> Requests(uint8_t code) const {
+    std::vector<const SentFrame*> out;
+    for (const SentFrame& f : line->sent) {
+      if (!f.IsInformation() || f.info.size() < 3) continue;
+      const bool aisg1 = f.info[0] == 0x01 && f.info.size() >= 4 && f.info[1] == code;
+      if (f.info[0] == code || aisg1) out.push_back(&f);
+    }
+    return out;
+  }
+  // Index of the first frame with `control` written at or after `fromUs`.
+  int FirstAfter(uint8_t control, int64_t fromUs) const {
+    for (size_t i = 0; i < line->sent.size(); ++i) {
+      if (line->sent[i].control == control && line->sent[i].atUs >= fromUs)
+        return static_cast<int>(i);
+    }
+    return -1;
+  }
+  // Lines of the trace that start with `prefix`.
+  std::vector<std::string> TraceLines(const std::string& prefix) const {
+    std::vector<std::string> out;
+    size_t at = 0;
+    while (at < trace.size()) {
+      const size_t end = trace.find('\n', at);
+      const std::string line = trace.substr(at, end - at);
+      if (line.rfind(prefix, 0) == 0) out.push_back(line);
+      if (end == std::string::npos) break;
+      at = end + 1;
+    }
+    return out;
+  }
+
+  std::string dir;
+  std::string trace;
+};
+
+TEST_F(DownloadTest, TwoFilesEachGetTheirOwnLinkAndRestartPause) {
+  Load(Site(2, "KA"));
+  const std::string a = Image("first.bin", 150);
+  const std::string b = Image("second.bin", 300);
+  auto device = ProbeFor(0, 7);
+
+  EXPECT_EQ(Download(*device, a + "," + b), 0);
+
+  const auto starts = Requests(kStart2);
+  const auto ends = Requests(kEnd2);
+  ASSERT_EQ(starts.size(), 2u);
+  ASSERT_EQ(ends.size(), 2u);
+  EXPECT_LT(ends[0]->atUs, starts[1]->atUs);
+  EXPECT_EQ(Sim(0)->DownloadedBytes(), 300);  // the second image came last
+  EXPECT_EQ(TraceLines("Start download file:"),
+            (std::vector<std::string>{"Start download file:" + a, "Start download file:" + b}));
+  // Each file: its own link set-up before the start and a disconnect after
+  // 3 + 4 seconds of restart pause.
+  for (int i = 0; i < 2; ++i) {
+    const int snrm = FirstAfter(devtest::kSnrm, i == 0 ? 0 : ends[0]->atUs);
+    ASSERT_GE(snrm, 0);
+    EXPECT_LT(line->sent[static_cast<size_t>(snrm)].atUs, starts[static_cast<size_t>(i)]->atUs);
+    const int disc = FirstAfter(devtest::kDisc, ends[static_cast<size_t>(i)]->atUs);
+    ASSERT_GT(disc, 0);
+    const int64_t pause =
+        line->sent[static_cast<size_t>(disc)].atUs - line->sent[static_cast<size_t>(disc - 1)].atUs;
+    EXPECT_GE(pause, 7 * kSecond);
+    EXPECT_LT(pause, 8 * kSecond);
+  }
+  // Found again, given its address back, refreshed once.
+  EXPECT_EQ(Sim(0)->address, 7);
+  EXPECT_EQ(device->refreshes, 1);
+  EXPECT_EQ(TraceLines("Time to download software: ").size(), 1u);
+  EXPECT_EQ(TraceLines("AISGDevice::SaveDevices").size(), 0u);  // generation unchanged
+}
+
+TEST_F(DownloadTest, ListIsCutAtCommasSkipsEmptyPiecesAndStopsAfterFive) {
+  Load(Site(2, "KA"));
+  std::string list = ",";
+  std::vector<std::string> names;
+  for (int i = 0; i < 7; ++i) {
+    names.push_back(Image("f" + std::to_string(i) + ".bin", 100 + i));
+    list += names.back() + (i == 2 ? ",," : ",");
+  }
+  auto device = ProbeFor(0, 3);
+  std::string text = list;
+  int result = 0;
+  trace = Quiet([&] { result = device->DownloadSoftware(text.data()); });
+
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(Requests(kStart2).size(), 5u);
+  const auto started = TraceLines("Start download file:");
+  ASSERT_EQ(started.size(), 5u);
+  for (int i = 0; i < 5; ++i)
+    EXPECT_EQ(started[static_cast<size_t>(i)],
+              "Start download file:" + names[static_cast<size_t>(i)]);
+  EXPECT_EQ(Sim(0)->DownloadedBytes(), 104);
+  // The list was cut in place: the first name now ends at its comma.
+  EXPECT_EQ(std::string(text.data() + 1), names[0]);
+}
+
+TEST_F(DownloadTest, EmptyListGoesStraightToTheSearch) {
+  Load(Site(2, "KA"));
+  auto device = ProbeFor(0, 4);
+  EXPECT_EQ(Download(*device, ",,"), 0);
+  EXPECT_TRUE(Requests(kStart2).empty());
+  EXPECT_EQ(Count(devtest::kSnrm), 0);
+  EXPECT_EQ(Sim(0)->address, 4);
+  EXPECT_EQ(device->refreshes, 1);
+}
+
+TEST_F(DownloadTest, MissingFileStopsTheListButTheDeviceIsStillFoundAndRefreshed) {
+  Load(Site(2, "KA"));
+  const std::string a = Image("a.bin", 150);
+  const std::string c = Image("c.bin", 150);
+  auto device = ProbeFor(0, 9);
+
+  EXPECT_EQ(Download(*device, a + "," + dir + "/missing.bin," + c), 89);
+
+  EXPECT_EQ(Requests(kStart2).size(), 1u);
+  EXPECT_EQ(TraceLines("DownloadSoftware failed").size(), 1u);
+  EXPECT_EQ(TraceLines("Start download file:").size(), 2u);  // c never started
+  EXPECT_EQ(Sim(0)->address, 9);
+  EXPECT_EQ(device->refreshes, 1);
+  EXPECT_EQ(TraceLines("Time to download software: ").size(), 1u);
+}
+
+TEST_F(DownloadTest, DeviceRefusingTheFirstFileGivesItsReturnCode) {
+  Load(Site(2, "KA"));
+  Sim(0)->faults.failReasons = {0x1E};
+  const std::string a = Image("a.bin", 150);
+  const std::string b = Image("b.bin", 150);
+  auto device = ProbeFor(0, 2);
+
+  EXPECT_EQ(Download(*device, a + "," + b), 0x1E);
+  EXPECT_STREQ(static_cast<char*>(device->GetErrorCodes()), "\x1E");
+  EXPECT_EQ(Requests(kStart2).size(), 1u);
+  EXPECT_EQ(TraceLines("Start download file:").size(), 1u);
+  EXPECT_EQ(device->refreshes, 1);
+}
+
+TEST_F(DownloadTest, NoLinkGives89AtOnceWithoutSearchOrRefresh) {
+  Load(Site(2, "KA"));
+  Sim(0)->faults.silent = true;
+  const std::string a = Image("a.bin", 150);
+  auto device = ProbeFor(0, 2);
+
+  EXPECT_EQ(Download(*device, a + "," + a), 89);
+  EXPECT_EQ(TraceLines("SetSNRM fail!").size(), 2u);  // one retry
+  EXPECT_TRUE(Requests(kStart2).empty());
+  EXPECT_EQ(device->refreshes, 0);
+  EXPECT_TRUE(TraceLines("Time to download software").empty());
+  EXPECT_EQ(TraceLines("Start download file:").size(), 1u);
+}
+
+// AISG 1: enabled before the transfer, reset after it, then 5 seconds (12
+// for vendor AR) before the device is looked for.
+TEST_F(DownloadTest, Aisg1DeviceIsEnabledResetAndGivenItsRestartPause) {
+  for (const char* vendor : {"KA", "AR"}) {
+    SCOPED_TRACE(vendor);
+    line.reset();
+    Load(Site(1, vendor));
+    const std::string a = Image("a.bin", 500);
+    auto device = ProbeFor(0, 6);
+    EXPECT_EQ(Download(*device, a), 0);
+
+    const auto starts = Requests(kStart1);
+    ASSERT_EQ(starts.size(), 1u);
+    const auto enables = Requests(kEnable);
+    ASSERT_FALSE(enables.empty());
+    EXPECT_LT(enables.front()->atUs, starts[0]->atUs);
+    const auto ends = Requests(kEnd1);
+    ASSERT_EQ(ends.size(), 1u);
+    const auto resets = Requests(kReset);
+    ASSERT_FALSE(resets.empty());
+    EXPECT_GE(resets.front()->atUs - ends[0]->atUs, 3 * kSecond);
+    // From the last attempt of the reset to the search.
+    const int search = FirstAfter(devtest::kXid, resets.front()->atUs);
+    ASSERT_GT(search, 0);
+    const int64_t pause = line->sent[static_cast<size_t>(search)].atUs -
+                          line->sent[static_cast<size_t>(search - 1)].atUs;
+    const int64_t expected = std::string(vendor) == "AR" ? 12 * kSecond : 5 * kSecond;
+    EXPECT_GE(pause, expected);
+    EXPECT_LT(pause, expected + kSecond);
+    EXPECT_EQ(Sim(0)->address, 6);
+    EXPECT_EQ(device->GetAISGVersion(), 1);
+  }
+}
+
+TEST_F(DownloadTest, Aisg1DeviceComingBackAsAisg2ChangesGenerationAndAsksForSaving) {
+  Load(Site(1, "KA"));
+  Sim(0)->generationAfterDownload = 2;
+  const std::string a = Image("a.bin", 200);
+  auto device = ProbeFor(0, 5);
+
+  EXPECT_EQ(Download(*device, a), 0);
+  EXPECT_EQ(device->GetAISGVersion(), 2);
+  EXPECT_EQ(Sim(0)->generation, 2);
+  EXPECT_EQ(Sim(0)->address, 5);
+  EXPECT_EQ(TraceLines("AISGDevice::SaveDevices(1)").size(), 1u);
+}
+
+TEST_F(DownloadTest, Aisg2DeviceComingBackAsAisg1ChangesGenerationAndAsksForSaving) {
+  Load(Site(2, "KA"));
+  Sim(0)->generationAfterDownload = 1;
+  const std::string a = Image("a.bin", 200);
+  auto device = ProbeFor(0, 5);
+
+  EXPECT_EQ(Download(*device, a), 0);
+  EXPECT_EQ(device->GetAISGVersion(), 1);
+  EXPECT_EQ(Sim(0)->address, 5);
+  EXPECT_EQ(TraceLines("AISGDevice::SaveDevices(1)").size(), 1u);
+}
+
+TEST_F(DownloadTest, SilentAnDeviceIsResetOnceMoreAndTheDownloadDecides) {
+  Load(Site(2, "AN"));
+  // Far longer than every pause: the device answers no search.
+  Sim(0)->restartUs = 120 * kSecond;
+  const std::string a = Image("a.bin", 150);
+  auto device = ProbeFor(0, 8);
+
+  EXPECT_EQ(Download(*device, a), 0);
+  EXPECT_EQ(TraceLines("AISG 2 failed to respond scan. try to reset!").size(), 1u);
+  EXPECT_FALSE(Requests(kReset).empty());
+  EXPECT_EQ(device->GetAISGVersion(), 2);  // not found: generation kept
+  EXPECT_EQ(TraceLines("AISGDevice::SaveDevices").size(), 0u);
+  EXPECT_EQ(device->refreshes, 1);
+}
+
+TEST_F(DownloadTest, AnDeviceAnsweringTheSearchIsNotReset) {
+  Load(Site(2, "AN"));
+  const std::string a = Image("a.bin", 150);
+  auto device = ProbeFor(0, 8);
+  EXPECT_EQ(Download(*device, a), 0);
+  EXPECT_TRUE(TraceLines("AISG 2 failed").empty());
+  EXPECT_TRUE(Requests(kReset).empty());
+}
+
+TEST_F(DownloadTest, RetDeviceReadsItsNewSoftwareVersionAfterwards) {
+  Load(Site(2, "KA"));
+  Sim(0)->softwareVersionAfterDownload = "2.0";
+  const std::string a = Image("a.bin", 150);
+  std::unique_ptr<RETDevice> ret;
+  Quiet([&] {
+    ald::sim::SimAld* d = Sim(0);
+    ret = std::make_unique<RETDevice>(d->deviceType, d->generation, 1, d->uniqueId.data(),
+                                      static_cast<int>(d->uniqueId.size()));
+    ret->Refresh();
+  });
+  ASSERT_EQ(ret->GetState(), AISGDevice::kStateOk);
+
+  EXPECT_EQ(Download(*ret, a), 0);
+  char sw[64] = {};
+  Quiet([&] { ret->GetInformation(nullptr, nullptr, nullptr, sw, 0); });
+  EXPECT_EQ(ret->GetState(), AISGDevice::kStateOk);
+  EXPECT_STREQ(sw, "2.0");
+}
+
+}  // namespace
