@@ -245,10 +245,8 @@ int RETDevice::SetTilt(int subunit, int tilt) {
   CloseConnection(ep);
   const int result = MapResult(r, p);
 
-  if (r != kOk || s.status == 1) {
-    unsigned char alarms[256];
-    GetAlarmStatus(subunit, alarms, 1);
-  }
+  if (r != kOk || s.status == 1) GetAlarmStatus(subunit, nullptr, 1);
+  SaveDevices(0);
   return result;
 }
 
@@ -271,6 +269,7 @@ int RETDevice::GetTilt(int subunit, int& tilt, int refresh) {
     CloseConnection(ep);
     result = MapResult(r, p);
   }
+  SaveDevices(0);
   if (s.curtilt != kNoTilt) tilt = s.curtilt;
   return result;
 }
@@ -371,6 +370,7 @@ int RETDevice::GetAlarmStatus(int subunit, unsigned char* buffer, int refresh) {
         result = kAlarmNotResponding;
       }
       CopyAlarms(s.alarm, buffer);
+      SaveDevices(0);
       return result;
     }
     const int r = ReadAlarms(subunit, ep, p);
@@ -391,6 +391,7 @@ int RETDevice::GetAlarmStatus(int subunit, unsigned char* buffer, int refresh) {
       if (state == kStateNew) AddAlarm(kAlarmNew, 0);
       if (state == kStateBadResponding) AddAlarm(kAlarmBadResponding, 0);
     }
+    SaveDevices(0);
   }
   const int result = s.status == 1 ? static_cast<unsigned char>(s.alarm[0]) : 0;
   CopyAlarms(s.alarm, buffer);
@@ -425,8 +426,7 @@ int RETDevice::ClearActiveAlarms(int subunit) {
   }
   CloseConnection(ep);
   const int result = MapResult(r, p);
-  unsigned char alarms[256];
-  GetAlarmStatus(subunit, alarms, 1);
+  GetAlarmStatus(subunit, nullptr, 1);
   return result;
 }
 
@@ -636,6 +636,7 @@ int RETDevice::GetDeviceData(int subunit, DeviceData& data, int refresh) {
       CloseConnection(ep);
       result = MapResult(r, p);
     }
+    SaveDevices(0);
   }
   const RETSubunit& s = Sub(subunit);
   CopyTextField(data.antmodel, s.antmodel);
@@ -884,6 +885,7 @@ int RETDevice::SetDeviceData(int subunit, const char* fields, const DeviceData& 
   // A field that reads back differently is reported as such, not as a
   // missing answer.
   if (running == kReadBackDiffers) result = kReadBackDiffers;
+  SaveDevices(0);
   return result;
 }
 
@@ -980,6 +982,7 @@ int RETDevice::Refresh() {
       result = kAlarmNotResponding;
     }
     UpdateAlarmCount();
+    SaveDevices(0);
     return result;
   }
 
@@ -996,6 +999,7 @@ int RETDevice::Refresh() {
     // The link is gone with the address; nothing more can be read.
     AddAlarm(kAlarmNotResponding, 0);
     state = kStateNotResponding;
+    SaveDevices(0);
     return kAddressLost;
   }
   if (r != kOk) errors = state == kStateNew ? 2 : 1;
