@@ -12,15 +12,16 @@
 namespace aldctl {
 
 // X(name) for every export aldctl binds.
-#define ALDCTL_EXPORTS(X)                                                                       \
-  X(scanMain)                                                                                   \
-  X(refreshMain) X(addDevice) X(getMirelkData) X(getMirelkDataCount) X(getMirelkDataCountStr)   \
-      X(getLastError) X(setTilt) X(getTilt) X(selfTest) X(resetSoftware) X(calibrate)           \
-          X(clearActiveAlarms) X(getAlarmStatus) X(downloadSoftware) X(configRET) X(getGain)    \
-              X(getMode) X(setGain) X(setMode) X(pollDevice) X(selfTestTMA) X(resetSoftwareTMA) \
-                  X(clearActiveAlarmsTMA) X(downloadSoftwareTMA) X(setDeviceData)               \
-                      X(switchAISGVersion) X(getPort) X(getPowerValue) X(getPinValue)           \
-                          X(setPowerValue) X(setPinValue) X(closeComPort)
+// clang-format off
+#define ALDCTL_EXPORTS(X)                                                               \
+  X(scanMain) X(refreshMain) X(addDevice) X(getMirelkData) X(getMirelkDataCount)        \
+  X(getMirelkDataCountStr) X(getLastError) X(setTilt) X(getTilt) X(selfTest)            \
+  X(resetSoftware) X(calibrate) X(clearActiveAlarms) X(getAlarmStatus)                  \
+  X(downloadSoftware) X(configRET) X(getGain) X(getMode) X(setGain) X(setMode)          \
+  X(pollDevice) X(selfTestTMA) X(resetSoftwareTMA) X(clearActiveAlarmsTMA)              \
+  X(downloadSoftwareTMA) X(setDeviceData) X(switchAISGVersion) X(getPort)               \
+  X(getPowerValue) X(getPinValue) X(setPowerValue) X(setPinValue) X(closeComPort)
+// clang-format on
 
 struct Glue {
   void* handle = nullptr;
