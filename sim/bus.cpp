@@ -35,7 +35,7 @@ SimBus::SimBus(DeviceList devices) : devices_(std::move(devices)) {
 
 void SimBus::SetPowered(bool on) {
   if (on && !powered_) {
-    for (auto& s : stations_) s->Restart();
+    for (auto& s : stations_) s->Restart(false);
   }
   powered_ = on;
 }

@@ -239,9 +239,12 @@ void SpoilFrames(uint8_t* bytes, int length) {
 
 // ---------------------------------------------------------------------------
 
-void SecondaryStation::Restart() {
+void SecondaryStation::Restart(bool keepAisg1Address) {
   DropLink();
-  device_.address = 0;
+  // An AISG 1.1 device keeps its address through a restart of its software
+  // (only an address reset or a power cycle takes it); an AISG 2.0 device
+  // always comes back unaddressed.
+  if (!(keepAisg1Address && device_.generation == 1)) device_.address = 0;
   device_.restartPending = false;
 }
 
@@ -295,7 +298,7 @@ int SecondaryStation::AssignmentId(uint8_t* out) const {
 
 int SecondaryStation::Respond(const Frame& frame, int64_t nowUs, uint8_t* wire, int capacity) {
   SimDevice& d = device_;
-  if (d.restartPending) Restart();
+  if (d.restartPending) Restart(true);
   if (nowUs < d.restartUntilUs) return 0;
   if (!Concerns(frame)) return 0;
   SimFaults& faults = d.faults;
@@ -533,7 +536,7 @@ void SecondaryStation::HandleXid(const Frame& f, int64_t nowUs, Reply& r) {
       std::memcpy(r.info, params, sizeof params);
       r.infoLength = sizeof params;
     }
-    Restart();
+    Restart(false);
     d.restartUntilUs = nowUs + kXidResetRestartUs;
     return;
   }

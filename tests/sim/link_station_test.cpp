@@ -173,6 +173,18 @@ TEST_F(LinkTest, RestartDropsLinkAndAddressAndSilencesTheDevice) {
   EXPECT_EQ(dev().address, 0);
 }
 
+TEST_F(LinkTest, Aisg1DeviceKeepsItsAddressThroughARestart) {
+  dev().generation = 1;
+  Connect();
+  dev().restartPending = true;
+  dev().restartUntilUs = d.nowUs + 5000000;
+  EXPECT_EQ(d.Send(1, Rr(0)).length, 0) << "silent while restarting";
+  EXPECT_EQ(dev().address, 1);
+  EXPECT_FALSE(dev().connected);
+  d.nowUs += 6000000;
+  EXPECT_EQ(d.Send(1, 0x93).control, 0x73) << "answers SNRM at its old address";
+}
+
 // ---------------------------------------------------------------------------
 // Fault settings.
 
