@@ -83,9 +83,9 @@ class SecondaryStation {
   // returns their number; 0 when the device stays silent.
   int Respond(const Frame& frame, int64_t nowUs, uint8_t* wire, int capacity);
 
-  // Restart: no link, sequence numbers 0. A power cycle passes false. After a software restart (reset,
-  // new software) an AISG 1.1 device keeps its address; an AISG 2.0 device,
-  // and any device after an XID reset (keepAisg1Address false), loses it.
+  // Restart: no link, sequence numbers 0. A power cycle passes false. After a software restart
+  // (reset, new software) an AISG 1.1 device keeps its address; an AISG 2.0 device, and any device
+  // after an XID reset (keepAisg1Address false), loses it.
   void Restart(bool keepAisg1Address);
 
  private:

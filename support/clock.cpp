@@ -25,10 +25,16 @@ void RealClock::SleepUntilUs(int64_t t) {
   }
 }
 
-std::time_t RealClock::CalendarTime() { return std::time(nullptr); }
+std::time_t RealClock::CalendarTime() {
+  return std::time(nullptr);
+}
 
-Clock& GetClock() { return *theClock; }
+Clock& GetClock() {
+  return *theClock;
+}
 
-void SetClock(Clock* clock) { theClock = clock ? clock : &theRealClock; }
+void SetClock(Clock* clock) {
+  theClock = clock ? clock : &theRealClock;
+}
 
 }  // namespace ald
