@@ -312,9 +312,15 @@ int TMADevice::SetGain(int subunit, int gain) {
   }
   CloseConnection(ep);
 
-  if (r != kOk) return MapResult(r, p);
-  MapResult(kOk, p);
-  return s.curgain != gain ? kFail : 0;
+  int result;
+  if (r != kOk) {
+    result = MapResult(r, p);
+  } else {
+    MapResult(kOk, p);
+    result = s.curgain != gain ? kFail : 0;
+  }
+  SaveDevices(0);
+  return result;
 }
 
 int TMADevice::GetMode(int subunit, TMAMode& mode, int refresh) {
@@ -336,6 +342,7 @@ int TMADevice::GetMode(int subunit, TMAMode& mode, int refresh) {
     CloseConnection(ep);
     result = MapResult(r, p);
   }
+  SaveDevices(0);
   if (s.mode != kNoValue) mode = static_cast<TMAMode>(s.mode);
   return result;
 }
@@ -359,6 +366,7 @@ int TMADevice::GetGain(int subunit, int& gain, int refresh) {
     CloseConnection(ep);
     result = MapResult(r, p);
   }
+  SaveDevices(0);
   if (s.curgain != kNoValue) gain = s.curgain;
   return result;
 }
@@ -404,6 +412,7 @@ int TMADevice::GetSupportedFunctions(int subunit, SupportedFunction& functions, 
       CloseConnection(ep);
       result = MapResult(r, p);
     }
+    SaveDevices(0);
   }
   const TMASubunit& s = Sub(subunit);
   functions.flags = static_cast<uint8_t>(s.function);
@@ -428,6 +437,7 @@ int TMADevice::GetNonLinearGains(int subunit, char* gains, int& count, int refre
       CloseConnection(ep);
       result = MapResult(r, p);
     }
+    SaveDevices(0);
   }
   const TMASubunit& s = Sub(subunit);
   const int n = std::min<int>(s.nlgain[0], TMASubunit::kMaxNonLinearGains);
@@ -475,6 +485,7 @@ int TMADevice::GetAlarmStatus(int subunit, unsigned char* buffer, int refresh) {
         result = kAlarmNotResponding;
       }
       CopyAlarms(s.alarm, buffer);
+      SaveDevices(0);
       return result;
     }
     const int r = ReadAlarms(subunit, ep, p);
@@ -495,6 +506,7 @@ int TMADevice::GetAlarmStatus(int subunit, unsigned char* buffer, int refresh) {
       if (state == kStateNew) AddAlarm(kAlarmNew, 0);
       if (state == kStateBadResponding) AddAlarm(kAlarmBadResponding, 0);
     }
+    SaveDevices(0);
   }
   const int result = s.status == 1 ? static_cast<unsigned char>(s.alarm[0]) : 0;
   CopyAlarms(s.alarm, buffer);
@@ -754,6 +766,7 @@ int TMADevice::GetDeviceData(int subunit, DeviceData& data, int refresh) {
       CloseConnection(ep);
       result = MapResult(r, p);
     }
+    SaveDevices(0);
   }
   const TMASubunit& s = Sub(subunit);
   CopyTextField(data.antmodel, s.antmodel);
@@ -1021,6 +1034,7 @@ int TMADevice::SetDeviceData(int subunit, const char* fields, const DeviceData& 
   // A field that reads back differently is reported as such, not as a
   // missing answer.
   if (running == kReadBackDiffers) result = kReadBackDiffers;
+  SaveDevices(0);
   return result;
 }
 
@@ -1120,6 +1134,7 @@ int TMADevice::Refresh() {
       result = kAlarmNotResponding;
     }
     UpdateAlarmCount();
+    SaveDevices(0);
     return result;
   }
 
@@ -1136,6 +1151,7 @@ int TMADevice::Refresh() {
     // The link is gone with the address; nothing more can be read.
     AddAlarm(kAlarmNotResponding, 0);
     state = kStateNotResponding;
+    SaveDevices(0);
     return kAddressLost;
   }
   if (r != kOk) errors = state == kStateNew ? 2 : 1;
