@@ -8,10 +8,24 @@
 #include <cstdio>
 #include <cstring>
 
+#include "aldlink/devices/subunit_common.h"
 #include "support/clock.h"
 #include "support/sleep.h"
 
 namespace {
+
+using ald::subunit::BoundedText;
+using ald::subunit::CopyAlarms;
+using ald::subunit::CopyTextField;
+using ald::subunit::IsTextField;
+using ald::subunit::NoProcedureFor;
+using ald::subunit::PutLe16;
+using ald::subunit::PutText;
+using ald::subunit::TextLength;
+
+static_assert(TMADevice::kAlarmNew == ald::subunit::kAlarmNew &&
+              TMADevice::kAlarmBadResponding == ald::subunit::kAlarmBadResponding &&
+              TMADevice::kAlarmNotResponding == ald::subunit::kAlarmNotResponding);
 
 // Procedure results (see aisgdeviceep.h).
 constexpr int kOk = 0;
@@ -74,37 +88,8 @@ constexpr unsigned char kHasExt09 = 0x80;
 // Most identifiers a write takes from one list.
 constexpr int kMaxWriteFields = 30;
 
-bool IsPseudoAlarm(unsigned char code) {
-  return code == TMADevice::kAlarmNew || code == TMADevice::kAlarmBadResponding ||
-         code == TMADevice::kAlarmNotResponding;
-}
-
-// Codes that the object adds itself or that a device reserves for such
-// markers (0x51..0x7F): a list led by one survives a refresh without alarms.
-bool IsMarkerCode(unsigned char code) {
-  return code >= 0x51 && code <= 0x7F;
-}
-
 bool IsAisg2GainRange(char id) {
   return id == kMaxGain || id == kMinGain || id == kGainResolution;
-}
-
-// An HString of the text at `text`, at most `max` characters.
-ald::HString BoundedText(const char* text, size_t max) {
-  char buffer[256];
-  if (max >= sizeof buffer) max = sizeof buffer - 1;
-  const size_t n = text != nullptr ? strnlen(text, max) : 0;
-  if (n > 0) std::memcpy(buffer, text, n);
-  buffer[n] = 0;
-  return ald::HString(buffer);
-}
-
-// Copies a text into a fixed field, cut to the field's width less one.
-template <size_t N>
-void PutText(char (&field)[N], const char* text) {
-  const size_t n = text != nullptr ? strnlen(text, N - 1) : 0;
-  if (n > 0) std::memcpy(field, text, n);
-  field[n] = 0;
 }
 
 // Whole numbers are formatted as into a 6-character buffer (at most five
@@ -128,75 +113,6 @@ void PutHex(char (&field)[N], const unsigned char* bytes, int count) {
   }
   hex[2 * count] = 0;
   PutText(field, hex);
-}
-
-template <size_t N>
-void CopyTextField(char (&field)[N], const ald::HString& text) {
-  const size_t n = std::min<size_t>(text.GetLength(), N - 1);
-  const char* chars = text;
-  const size_t used = strnlen(chars, n);
-  std::memcpy(field, chars, used);
-  std::memset(field + used, 0, N - used);
-}
-
-// Text fields of a write: the value bytes a device of `generation` keeps.
-int TextLength(char id, int generation) {
-  switch (id) {
-    case kModel:
-      return 15;
-    case kSerial:
-      return 17;
-    case kInstallDate:
-      return 6;
-    case kInstallerId:
-      return 5;
-    case kBaseStationId:
-      return generation == 1 ? 12 : 32;
-    case kSectorId:
-      return generation == 1 ? 4 : 32;
-    default:
-      return 0;
-  }
-}
-
-bool IsTextField(char id) {
-  return id == kModel || id == kSerial || (id >= kInstallDate && id <= kSectorId);
-}
-
-// A device of no TMA type has no device data procedures: 11, with a
-// response area that holds nothing, so that bytes of the link set-up are
-// not taken for the device's reason codes.
-int NoProcedureFor(AISGDeviceParams& p) {
-  std::memset(p.devRcuCodes, 0, sizeof p.devRcuCodes);
-  p.devRcuCodesSize = 0;
-  return kFail;
-}
-
-void PutLe16(char* out, int value) {
-  out[0] = static_cast<char>(value & 0xFF);
-  out[1] = static_cast<char>((value >> 8) & 0xFF);
-}
-
-// The alarm codes of an answer: the bytes after the return code up to the
-// first zero byte.
-ald::HString AlarmText(const AISGDeviceParams& p) {
-  char text[sizeof p.devRcuCodes + 1];
-  int n = p.devRcuCodesSize - 1;
-  if (n < 0) n = 0;
-  if (n > static_cast<int>(sizeof p.devRcuCodes) - 1) n = sizeof p.devRcuCodes - 1;
-  std::memcpy(text, p.devRcuCodes + 1, static_cast<size_t>(n));
-  text[n] = 0;
-  return ald::HString(text);
-}
-
-bool NoAlarmAnswer(const AISGDeviceParams& p) {
-  return p.devRcuCodesSize < 2 || p.devRcuCodesSize >= 128;
-}
-
-void CopyAlarms(const ald::HString& alarm, unsigned char* buffer) {
-  if (buffer == nullptr) return;
-  std::memcpy(buffer, static_cast<const char*>(alarm), alarm.GetLength());
-  buffer[alarm.GetLength()] = 0;
 }
 
 }  // namespace
@@ -493,38 +409,18 @@ int TMADevice::GetAlarmStatus(int subunit, unsigned char* buffer, int refresh) {
     if (r != kOk) {
       MapResult(r, p);
     } else {
-      if (NoAlarmAnswer(p)) {
-        s.alarm = ald::HString("");
-        s.status = 0;
-      } else {
-        ald::HString codes = AlarmText(p);
-        if (!!codes) {
-          s.alarm = codes;
-          s.status = 1;
-        }
-      }
+      ald::subunit::TakeAlarmAnswer(s, p);
       if (state == kStateNew) AddAlarm(kAlarmNew, 0);
       if (state == kStateBadResponding) AddAlarm(kAlarmBadResponding, 0);
     }
     SaveDevices(0);
   }
-  const int result = s.status == 1 ? static_cast<unsigned char>(s.alarm[0]) : 0;
-  CopyAlarms(s.alarm, buffer);
-  return result;
+  return static_cast<int>(ald::subunit::CurrentAlarm(s, buffer));
 }
 
 int TMADevice::GetAlarmStatus(unsigned char* buffer) {
   std::printf("TMADevice::GetAlarmStatus()\n");
-  if (subunitcount == 1) {
-    CopyAlarms(subunits[0].alarm, buffer);
-    return subunits[0].status;
-  }
-  // Several subunits (or none): the flag alone; the buffer gets an empty list.
-  if (buffer != nullptr) buffer[0] = 0;
-  for (int i = 0; i < subunitcount; ++i) {
-    if (subunits[i].status == 1) return 1;
-  }
-  return 0;
+  return ald::subunit::AnyAlarmStatus(subunits.get(), subunitcount, buffer);
 }
 
 int TMADevice::ClearActiveAlarms(int subunit) {
@@ -548,18 +444,13 @@ int TMADevice::ClearActiveAlarms() {
 
 unsigned int TMADevice::GetCurrentAlarm(int subunit, unsigned char* buffer) {
   if (!ValidSubunit(subunit)) return kBadSubunit;
-  const TMASubunit& s = Sub(subunit);
-  CopyAlarms(s.alarm, buffer);
-  return s.status == 1 ? static_cast<unsigned char>(s.alarm[0]) : 0;
+  return ald::subunit::CurrentAlarm(Sub(subunit), buffer);
 }
 
 unsigned int TMADevice::GetCurrentAlarmCount(int subunit, unsigned char& code,
                                              unsigned int& count) {
   if (!ValidSubunit(subunit)) return kBadSubunit;
-  const TMASubunit& s = Sub(subunit);
-  code = s.lastalarm;
-  count = static_cast<unsigned int>(s.repeatcount);
-  return code;
+  return ald::subunit::CurrentAlarmCount(Sub(subunit), code, count);
 }
 
 void TMADevice::AddAlarm(unsigned char code, int subunit) {
@@ -569,12 +460,7 @@ void TMADevice::AddAlarm(unsigned char code, int subunit) {
     return;
   }
   if (!ValidSubunit(subunit)) return;
-  TMASubunit& s = Sub(subunit);
-  if (HasAlarm(code, subunit) == 0) {
-    const ald::HString c(static_cast<char>(code));
-    s.alarm = IsPseudoAlarm(code) ? c + s.alarm : s.alarm + c;
-  }
-  s.status = 1;
+  ald::subunit::AddAlarmCode(Sub(subunit), code);
 }
 
 void TMADevice::RemoveAlarm(unsigned char code, int subunit) {
@@ -584,15 +470,7 @@ void TMADevice::RemoveAlarm(unsigned char code, int subunit) {
     return;
   }
   if (!ValidSubunit(subunit)) return;
-  TMASubunit& s = Sub(subunit);
-  const int length = static_cast<int>(s.alarm.GetLength());
-  for (int i = 0; i < length; ++i) {
-    if (static_cast<unsigned char>(s.alarm[i]) == code) {
-      s.alarm = s.alarm(0, i) + s.alarm(i + 1, length - i - 1);
-      break;
-    }
-  }
-  if (!s.alarm) s.status = 0;
+  ald::subunit::RemoveAlarmCode(Sub(subunit), code);
 }
 
 int TMADevice::HasAlarm(unsigned char code, int subunit) {
@@ -603,25 +481,11 @@ int TMADevice::HasAlarm(unsigned char code, int subunit) {
     return 0;
   }
   if (!ValidSubunit(subunit)) return 0;
-  const ald::HString& alarm = Sub(subunit).alarm;
-  for (unsigned i = 0; i < alarm.GetLength(); ++i) {
-    if (static_cast<unsigned char>(alarm[static_cast<int>(i)]) == code) return 1;
-  }
-  return 0;
+  return ald::subunit::HasAlarmCode(Sub(subunit).alarm, code);
 }
 
 void TMADevice::UpdateAlarmCount() {
-  for (int i = 0; i < subunitcount; ++i) {
-    TMASubunit& s = subunits[i];
-    if (s.status == 1 && !!s.alarm) {
-      const uint8_t first = static_cast<unsigned char>(s.alarm[0]);
-      s.repeatcount = first == s.lastalarm ? s.repeatcount + 1 : 1;
-      s.lastalarm = first;
-    } else {
-      s.repeatcount = s.lastalarm != 0 ? 1 : s.repeatcount + 1;
-      s.lastalarm = 0;
-    }
-  }
+  ald::subunit::UpdateAlarmCounts(subunits.get(), subunitcount);
 }
 
 // --- Device data ------------------------------------------------------------------
@@ -1170,31 +1034,9 @@ int TMADevice::Refresh() {
   }
 
   for (int i = 1; i <= subunitcount; ++i) {
-    TMASubunit& s = Sub(i);
     r = ReadAlarms(i, ep, p);
     if (r == kNoAnswer || r == kBadAnswer) ++errors;
-    if (r != kOk) continue;
-    if (NoAlarmAnswer(p)) {
-      if (s.status == 1) {
-        if (!s.alarm) {
-          s.status = 0;
-          std::printf("ERROR: No alarm cause!\n");
-        } else if (IsMarkerCode(static_cast<unsigned char>(s.alarm[0]))) {
-          s.alarm = s.alarm(0, 1);
-        } else {
-          s.alarm = ald::HString("");
-          s.status = 0;
-        }
-      }
-    } else {
-      ald::HString codes = AlarmText(p);
-      if (!!codes) {
-        s.alarm = codes;
-        s.status = 1;
-        std::printf("Device with address %d has alarm:[%02x]\n", address,
-                    static_cast<unsigned char>(codes[0]));
-      }
-    }
+    if (r == kOk) ald::subunit::TakeRefreshAlarmAnswer(Sub(i), p, address);
   }
 
   for (int i = 1; i <= subunitcount; ++i) ReadDataSet(i, ep, p, &errors);
@@ -1222,25 +1064,10 @@ int TMADevice::Refresh() {
   }
 
   const int limit = aisgver == 1 ? 5 : 7 * subunitcount + 4;
-  if (errors <= 1) {
-    if (state == kStateNew) RemoveAlarm(kAlarmNew, 0);
-    if (state == kStateBadResponding) RemoveAlarm(kAlarmBadResponding, 0);
-    if (state == kStateNotResponding) RemoveAlarm(kAlarmNotResponding, 0);
-    state = kStateOk;
-  } else if (errors > limit) {
-    std::printf("------------NO RESPONDING----------------\n");
-    if (state != kStateNew) {
-      for (int i = 0; i < subunitcount; ++i) subunits[i].alarm = ald::HString("");
-      AddAlarm(kAlarmNotResponding, 0);
-      state = kStateNotResponding;
-    }
-  } else {
-    std::printf("---------BAD RESPONDING---------,error no:%d\n", errors);
-    if (state == kStateNew) RemoveAlarm(kAlarmNew, 0);
-    if (state == kStateNotResponding) RemoveAlarm(kAlarmNotResponding, 0);
-    AddAlarm(kAlarmBadResponding, 0);
-    state = kStateBadResponding;
-  }
+  state = ald::subunit::RefreshedState(
+      state, errors, limit, subunits.get(), subunitcount,
+      [this](unsigned char code) { AddAlarm(code, 0); },
+      [this](unsigned char code) { RemoveAlarm(code, 0); });
 
   UpdateAlarmCount();
   std::printf("Time to refresh a device: %.1f secs\n",
@@ -1251,21 +1078,6 @@ int TMADevice::Refresh() {
 // --- Registry listing ----------------------------------------------------------------
 
 void TMADevice::GetTMAAddressInfo(char* out) {
-  if (out == nullptr) return;
-  char text[256] = {};
-  size_t used = 0;
-  bool first = true;
-  for (int i = 0; i < theDeviceCount; ++i) {
-    auto* tma = dynamic_cast<TMADevice*>(theDevices[i]);
-    if (tma == nullptr) continue;
-    char entry[40];
-    const int n = std::snprintf(entry, sizeof entry, first ? "(%d,%d)" : ",(%d,%d)",
-                                tma->GetAddress(), tma->GetNumberOfSubunits());
-    first = false;
-    const size_t take = std::min(static_cast<size_t>(n), sizeof text - 1 - used);
-    std::memcpy(text + used, entry, take);
-    used += take;
-  }
-  text[used] = 0;
-  std::memcpy(out, text, used + 1);
+  ald::subunit::ListAddressInfo(
+      out, [](AISGDevice* device) { return dynamic_cast<TMADevice*>(device) != nullptr; });
 }
