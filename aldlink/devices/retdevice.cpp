@@ -388,59 +388,13 @@ int RETDevice::GetDeviceData(int subunit, char* fields, int count, RETEP& ep, AI
 
   RETSubunit& s = Sub(subunit);
   for (int i = 0; i < count; ++i) {
+    if (ald::subunit::TakeCommonField(s, fields[i], p, aisgver)) continue;
     switch (fields[i]) {
-      case kModel:
-        s.antmodel = BoundedText(p.antModel, sizeof p.antModel);
-        break;
-      case kSerial:
-        s.antsn = BoundedText(p.antSerial, sizeof p.antSerial);
-        break;
-      case kBand:
-        s.antband[0] = static_cast<unsigned char>(p.antFreqBand & 0xFF);
-        s.antband[1] = static_cast<unsigned char>(p.antFreqBand >> 8);
-        break;
-      case kBeamwidth:
-        if (aisgver == 2) {
-          std::memcpy(s.antbeam, p.antBeamwidth, sizeof s.antbeam);
-        } else {
-          // Three one-byte beamwidths become the low bytes of the first three values.
-          for (int b = 0; b < 3; ++b) s.antbeam[2 * b] = p.antBeamwidth[b];
-        }
-        break;
-      case kGain:
-        std::memcpy(s.antgain, p.antGain, sizeof s.antgain);
-        break;
       case kMaxTilt:
         s.antmaxtilt = static_cast<int16_t>(p.antMaxTilt);
         break;
       case kMinTilt:
         s.antmintilt = static_cast<int16_t>(p.antMinTilt);
-        break;
-      case kBandExt08:
-        s.antband[2] = static_cast<unsigned char>(p.antFreqBandExt08 & 0xFF);
-        s.antband[3] = static_cast<unsigned char>(p.antFreqBandExt08 >> 8);
-        break;
-      case kBandExt09:
-        s.antband[4] = static_cast<unsigned char>(p.antFreqBandExt09 & 0xFF);
-        s.antband[5] = static_cast<unsigned char>(p.antFreqBandExt09 >> 8);
-        break;
-      case kInstallDate:
-        s.insdate = BoundedText(p.antInstallDate, sizeof p.antInstallDate);
-        break;
-      case kInstallerId:
-        s.insid = BoundedText(p.antInstallID, sizeof p.antInstallID);
-        break;
-      case kBaseStationId:
-        s.baseid = BoundedText(p.antBaseStationID, sizeof p.antBaseStationID);
-        break;
-      case kSectorId:
-        s.sectorid = BoundedText(p.antSectorID, sizeof p.antSectorID);
-        break;
-      case kBearing:
-        s.bearing = static_cast<uint16_t>(p.antBearing);
-        break;
-      case kMechanicalTilt:
-        s.mechtilt = static_cast<int16_t>(p.antMechanicalTilt);
         break;
       default:
         std::printf("Unknown parameter for GetDeviceData: 0x%x\n",
@@ -499,19 +453,9 @@ int RETDevice::GetDeviceData(int subunit, DeviceData& data, int refresh) {
     SaveDevices(0);
   }
   const RETSubunit& s = Sub(subunit);
-  CopyTextField(data.antmodel, s.antmodel);
-  CopyTextField(data.antsn, s.antsn);
-  std::memcpy(data.antband, s.antband, sizeof data.antband);
-  std::memcpy(data.antbeam, s.antbeam, sizeof data.antbeam);
-  std::memcpy(data.antgain, s.antgain, sizeof data.antgain);
+  ald::subunit::CopyCommonData(data, s);
   data.antmaxtilt = s.antmaxtilt;
   data.antmintilt = s.antmintilt;
-  CopyTextField(data.insdate, s.insdate);
-  CopyTextField(data.insid, s.insid);
-  CopyTextField(data.baseid, s.baseid);
-  CopyTextField(data.sectorid, s.sectorid);
-  data.bearing = s.bearing;
-  data.mechtilt = s.mechtilt;
   return result;
 }
 
@@ -548,65 +492,22 @@ int RETDevice::SetDeviceData(int subunit, char* message, int length, RETEP& ep,
   // What the device now holds must be what was written.
   const unsigned char* value = reinterpret_cast<const unsigned char*>(message + 1);
   const int valueLength = length - 1;
-  auto sameBytes = [&](const void* stored, int count) {
-    return valueLength >= count && std::memcmp(value, stored, static_cast<size_t>(count)) == 0;
-  };
-  auto sameBand = [&](uint16_t band) {
-    const unsigned char bytes[2] = {static_cast<unsigned char>(band & 0xFF),
-                                    static_cast<unsigned char>(band >> 8)};
-    return sameBytes(bytes, 2);
-  };
-  bool same = true;
-  switch (id) {
-    case kModel:
-      same = std::strncmp(p.antModel, back.antModel, sizeof p.antModel) == 0;
-      break;
-    case kSerial:
-      same = std::strncmp(p.antSerial, back.antSerial, sizeof p.antSerial) == 0;
-      break;
-    case kInstallDate:
-      same = std::strncmp(p.antInstallDate, back.antInstallDate, sizeof p.antInstallDate) == 0;
-      break;
-    case kInstallerId:
-      same = std::strncmp(p.antInstallID, back.antInstallID, sizeof p.antInstallID) == 0;
-      break;
-    case kBaseStationId:
-      same =
-          std::strncmp(p.antBaseStationID, back.antBaseStationID, sizeof p.antBaseStationID) == 0;
-      break;
-    case kSectorId:
-      same = std::strncmp(p.antSectorID, back.antSectorID, sizeof p.antSectorID) == 0;
-      break;
-    case kBand:
-      same = sameBand(back.antFreqBand);
-      break;
-    case kBandExt08:
-      same = sameBand(back.antFreqBandExt08);
-      break;
-    case kBandExt09:
-      same = sameBand(back.antFreqBandExt09);
-      break;
-    case kBeamwidth:
-      same = sameBytes(back.antBeamwidth, aisgver == 2 ? 8 : 3);
-      break;
-    case kGain:
-      same = sameBytes(back.antGain, aisgver == 2 ? 4 : 3);
-      break;
-    case kMaxTilt:
-      same = p.antMaxTilt == back.antMaxTilt;
-      break;
-    case kMinTilt:
-      same = p.antMinTilt == back.antMinTilt;
-      break;
-    case kBearing:
-      same = p.antBearing == back.antBearing;
-      break;
-    case kMechanicalTilt:
-      same = p.antMechanicalTilt == back.antMechanicalTilt;
-      break;
-    default:
-      std::printf("Unknown parameter for SetDeviceData: 0x%x\n", static_cast<unsigned char>(id));
-      break;
+  const int common = ald::subunit::SameAsWritten(id, value, valueLength, p, back, aisgver);
+  bool same = common == 1;
+  if (common < 0) {
+    // A field of this object alone.
+    same = true;
+    switch (id) {
+      case kMaxTilt:
+        same = p.antMaxTilt == back.antMaxTilt;
+        break;
+      case kMinTilt:
+        same = p.antMinTilt == back.antMinTilt;
+        break;
+      default:
+        std::printf("Unknown parameter for SetDeviceData: 0x%x\n", static_cast<unsigned char>(id));
+        break;
+    }
   }
   return same ? r : kReadBackDiffers;
 }
@@ -633,97 +534,26 @@ int RETDevice::SetDeviceData(int subunit, const char* fields, const DeviceData& 
     char message[40] = {id};
     int length = 0;
     if (IsTextField(id)) {
-      // Texts go right-aligned with zero bytes in front; the record keeps
-      // the part that is sent for the comparison with the read-back.
-      const char* text = nullptr;
-      size_t width = 0;
-      char* stored = nullptr;
-      switch (id) {
-        case kModel:
-          text = data.antmodel, width = sizeof data.antmodel, stored = p.antModel;
-          break;
-        case kSerial:
-          text = data.antsn, width = sizeof data.antsn, stored = p.antSerial;
-          break;
-        case kInstallDate:
-          text = data.insdate, width = sizeof data.insdate, stored = p.antInstallDate;
-          break;
-        case kInstallerId:
-          text = data.insid, width = sizeof data.insid, stored = p.antInstallID;
-          break;
-        case kBaseStationId:
-          text = data.baseid, width = sizeof data.baseid, stored = p.antBaseStationID;
-          break;
-        default:
-          text = data.sectorid, width = sizeof data.sectorid, stored = p.antSectorID;
-          break;
-      }
-      const int valueLength = TextLength(id, aisgver);
-      int textLength = static_cast<int>(strnlen(text, width));
-      if (textLength > valueLength) textLength = valueLength;
-      AlignRight(text, textLength, message + 1, valueLength);
-      std::memcpy(stored, text, static_cast<size_t>(textLength));
-      stored[textLength] = 0;
-      length = valueLength + 1;
-      if (id == kInstallerId) {
-        std::printf("SetDeviceData: 0x%x, %s\n", static_cast<unsigned char>(id), stored);
-      }
+      length = ald::subunit::PutTextMessage(id, data, aisgver, AlignRight, message, p);
     } else {
-      switch (id) {
-        case kBand:
-          // The extension flags stay as the device reported them.
-          message[1] = static_cast<char>(data.antband[0]);
-          message[2] = static_cast<char>((data.antband[1] & ~(kHasExt08 | kHasExt09)) |
-                                         (s.antband[1] & (kHasExt08 | kHasExt09)));
-          length = 3;
-          break;
-        case kBeamwidth:
-          if (aisgver == 1) {
-            for (int b = 0; b < 3; ++b) message[1 + b] = static_cast<char>(data.antbeam[2 * b]);
-            length = 4;
-          } else {
-            std::memcpy(message + 1, data.antbeam, 8);
-            length = 9;
-          }
-          break;
-        case kGain:
-          length = aisgver == 1 ? 4 : 5;
-          std::memcpy(message + 1, data.antgain, static_cast<size_t>(length - 1));
-          break;
-        case kMaxTilt:
-          PutLe16(message + 1, data.antmaxtilt);
-          p.antMaxTilt = data.antmaxtilt;
-          length = 3;
-          break;
-        case kMinTilt:
-          PutLe16(message + 1, data.antmintilt);
-          p.antMinTilt = data.antmintilt;
-          length = 3;
-          break;
-        case kBandExt08:
-          message[1] = static_cast<char>(data.antband[2]);
-          message[2] = static_cast<char>(data.antband[3]);
-          length = 3;
-          break;
-        case kBandExt09:
-          message[1] = static_cast<char>(data.antband[4]);
-          message[2] = static_cast<char>(data.antband[5]);
-          length = 3;
-          break;
-        case kBearing:
-          PutLe16(message + 1, data.bearing);
-          p.antBearing = data.bearing;
-          length = 3;
-          break;
-        case kMechanicalTilt:
-          PutLe16(message + 1, data.mechtilt);
-          p.antMechanicalTilt = data.mechtilt;
-          length = aisgver == 1 ? 2 : 3;
-          break;
-        default:
-          std::printf("Unknown parameter for SetDeviceData: 0x%x\n",
-                      static_cast<unsigned char>(id));
-          break;
+      length = ald::subunit::PutCommonMessage(id, data, s.antband[1], aisgver, message, p);
+      if (length == 0) {
+        switch (id) {
+          case kMaxTilt:
+            PutLe16(message + 1, data.antmaxtilt);
+            p.antMaxTilt = data.antmaxtilt;
+            length = 3;
+            break;
+          case kMinTilt:
+            PutLe16(message + 1, data.antmintilt);
+            p.antMinTilt = data.antmintilt;
+            length = 3;
+            break;
+          default:
+            std::printf("Unknown parameter for SetDeviceData: 0x%x\n",
+                        static_cast<unsigned char>(id));
+            break;
+        }
       }
     }
     if (length > 0) {

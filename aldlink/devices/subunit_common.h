@@ -8,10 +8,12 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
 #include "aldlink/devices/aisgdevice.h"
+#include "aldlink/devices/devicedata.h"
 #include "aldlink/procedures/aisgdeviceparams.h"
 #include "support/hstring.h"
 
@@ -21,6 +23,21 @@ namespace ald::subunit {
 constexpr unsigned char kAlarmNew = 0x51;
 constexpr unsigned char kAlarmBadResponding = 0x52;
 constexpr unsigned char kAlarmNotResponding = 0x53;
+
+// Device data identifiers both objects know.
+constexpr char kFieldModel = 0x01;
+constexpr char kFieldSerial = 0x02;
+constexpr char kFieldBand = 0x03;
+constexpr char kFieldBeamwidth = 0x04;
+constexpr char kFieldGain = 0x05;
+constexpr char kFieldBandExt08 = 0x08;
+constexpr char kFieldBandExt09 = 0x09;
+constexpr char kFieldInstallDate = 0x21;
+constexpr char kFieldInstallerId = 0x22;
+constexpr char kFieldBaseStationId = 0x23;
+constexpr char kFieldSectorId = 0x24;
+constexpr char kFieldBearing = 0x25;
+constexpr char kFieldMechanicalTilt = 0x26;
 
 bool IsPseudoAlarm(unsigned char code);
 // Codes that the object adds itself or that a device reserves for such
@@ -35,6 +52,27 @@ int TextLength(char id, int generation);
 bool IsTextField(char id);
 
 void PutLe16(char* out, int value);
+
+// The write message of text field `id` (identifier, then the value bytes a
+// device of `generation` keeps): texts go right-aligned with zero bytes in
+// front, placed by `alignRight`; `p` keeps the part that is sent for the
+// comparison with the read-back. Returns the message length.
+int PutTextMessage(char id, const DeviceData& data, int generation,
+                   void (*alignRight)(const char*, int, char*, int), char* message,
+                   AISGDeviceParams& p);
+
+// The write message of a non-text field both objects know (identifier, then
+// the value bytes); `bandHigh` is the cached high byte of the band, whose
+// extension flags stay as the device reported them. `p` keeps what the
+// read-back is compared with. 0 for any other field.
+int PutCommonMessage(char id, const DeviceData& data, unsigned char bandHigh, int generation,
+                     char* message, AISGDeviceParams& p);
+
+// Whether the device holds what was written into field `id`: `value` are
+// the written value bytes, `p` the record of the write, `back` the read-back.
+// 1 the same, 0 different, -1 a field only one of the objects knows.
+int SameAsWritten(char id, const unsigned char* value, int valueLength, const AISGDeviceParams& p,
+                  const AISGDeviceParams& back, int generation);
 
 // A device of a type the object does not serve has no device data
 // procedures: 11, with a response area that holds nothing, so that bytes of
@@ -67,6 +105,79 @@ void CopyTextField(char (&field)[N], const HString& text) {
   const size_t used = strnlen(chars, n);
   std::memcpy(field, chars, used);
   std::memset(field + used, 0, N - used);
+}
+
+// Takes field `id` of a device data answer into the subunit; false for a
+// field only one of the objects knows.
+template <class Subunit>
+bool TakeCommonField(Subunit& s, char id, const AISGDeviceParams& p, int generation) {
+  switch (id) {
+    case kFieldModel:
+      s.antmodel = BoundedText(p.antModel, sizeof p.antModel);
+      return true;
+    case kFieldSerial:
+      s.antsn = BoundedText(p.antSerial, sizeof p.antSerial);
+      return true;
+    case kFieldBand:
+      s.antband[0] = static_cast<unsigned char>(p.antFreqBand & 0xFF);
+      s.antband[1] = static_cast<unsigned char>(p.antFreqBand >> 8);
+      return true;
+    case kFieldBeamwidth:
+      if (generation == 2) {
+        std::memcpy(s.antbeam, p.antBeamwidth, sizeof s.antbeam);
+      } else {
+        // Three one-byte beamwidths become the low bytes of the first three values.
+        for (int b = 0; b < 3; ++b) s.antbeam[2 * b] = p.antBeamwidth[b];
+      }
+      return true;
+    case kFieldGain:
+      std::memcpy(s.antgain, p.antGain, sizeof s.antgain);
+      return true;
+    case kFieldBandExt08:
+      s.antband[2] = static_cast<unsigned char>(p.antFreqBandExt08 & 0xFF);
+      s.antband[3] = static_cast<unsigned char>(p.antFreqBandExt08 >> 8);
+      return true;
+    case kFieldBandExt09:
+      s.antband[4] = static_cast<unsigned char>(p.antFreqBandExt09 & 0xFF);
+      s.antband[5] = static_cast<unsigned char>(p.antFreqBandExt09 >> 8);
+      return true;
+    case kFieldInstallDate:
+      s.insdate = BoundedText(p.antInstallDate, sizeof p.antInstallDate);
+      return true;
+    case kFieldInstallerId:
+      s.insid = BoundedText(p.antInstallID, sizeof p.antInstallID);
+      return true;
+    case kFieldBaseStationId:
+      s.baseid = BoundedText(p.antBaseStationID, sizeof p.antBaseStationID);
+      return true;
+    case kFieldSectorId:
+      s.sectorid = BoundedText(p.antSectorID, sizeof p.antSectorID);
+      return true;
+    case kFieldBearing:
+      s.bearing = static_cast<uint16_t>(p.antBearing);
+      return true;
+    case kFieldMechanicalTilt:
+      s.mechtilt = static_cast<int16_t>(p.antMechanicalTilt);
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The cached fields both objects know, into `data`.
+template <class Subunit>
+void CopyCommonData(DeviceData& data, const Subunit& s) {
+  CopyTextField(data.antmodel, s.antmodel);
+  CopyTextField(data.antsn, s.antsn);
+  std::memcpy(data.antband, s.antband, sizeof data.antband);
+  std::memcpy(data.antbeam, s.antbeam, sizeof data.antbeam);
+  std::memcpy(data.antgain, s.antgain, sizeof data.antgain);
+  CopyTextField(data.insdate, s.insdate);
+  CopyTextField(data.insid, s.insid);
+  CopyTextField(data.baseid, s.baseid);
+  CopyTextField(data.sectorid, s.sectorid);
+  data.bearing = s.bearing;
+  data.mechtilt = s.mechtilt;
 }
 
 inline int HasAlarmCode(const HString& alarm, unsigned char code) {
