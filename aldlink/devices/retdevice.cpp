@@ -13,14 +13,11 @@
 
 namespace {
 
-using ald::subunit::BoundedText;
 using ald::subunit::CopyAlarms;
-using ald::subunit::CopyTextField;
 using ald::subunit::IsTextField;
 using ald::subunit::NoProcedureFor;
 using ald::subunit::PutLe16;
 using ald::subunit::PutText;
-using ald::subunit::TextLength;
 
 static_assert(RETDevice::kAlarmNew == ald::subunit::kAlarmNew &&
               RETDevice::kAlarmBadResponding == ald::subunit::kAlarmBadResponding &&

@@ -14,14 +14,10 @@
 
 namespace {
 
-using ald::subunit::BoundedText;
 using ald::subunit::CopyAlarms;
-using ald::subunit::CopyTextField;
 using ald::subunit::IsTextField;
 using ald::subunit::NoProcedureFor;
-using ald::subunit::PutLe16;
 using ald::subunit::PutText;
-using ald::subunit::TextLength;
 
 static_assert(TMADevice::kAlarmNew == ald::subunit::kAlarmNew &&
               TMADevice::kAlarmBadResponding == ald::subunit::kAlarmBadResponding &&
