@@ -229,61 +229,56 @@ int CP210xDriver::InitComPort() {
 // ---------------------------------------------------------------------------
 // GPIO
 
-int CP210xDriver::SetGPIOOutputMode(int n, int value) {
-  if (!ValidGpio(n)) return -1;
+template <class Use>
+int CP210xDriver::ReadPortConfig(Use use) {
   ChipHandle handle = kInvalidChipHandle;
   if (OpenDevice(handle) != 0) return -1;
   ChipSession chip(handle);
   ChipPortConfig config;
   if (Chips().GetPortConfig(handle, config) != 0) return -1;
-  unsigned short mode = config.outputMode;
-  if (value != 0) {
-    SetBit(mode, n + kConfigWordGpioShift);
-  } else {
-    ClearBit(mode, n + kConfigWordGpioShift);
-  }
-  config.outputMode = mode;
+  use(config);
+  return 0;
+}
+
+template <class Edit>
+int CP210xDriver::EditPortConfig(Edit edit) {
+  ChipHandle handle = kInvalidChipHandle;
+  if (OpenDevice(handle) != 0) return -1;
+  ChipSession chip(handle);
+  ChipPortConfig config;
+  if (Chips().GetPortConfig(handle, config) != 0) return -1;
+  edit(config);
   if (Chips().SetPortConfig(handle, config) != 0) return -1;
   ald::GetClock().SleepMs(kConfigWriteSettleMs);
   return 0;
+}
+
+int CP210xDriver::SetGPIOOutputMode(int n, int value) {
+  if (!ValidGpio(n)) return -1;
+  return EditPortConfig([&](ChipPortConfig& config) {
+    unsigned short mode = config.outputMode;
+    value != 0 ? SetBit(mode, n + kConfigWordGpioShift) : ClearBit(mode, n + kConfigWordGpioShift);
+    config.outputMode = mode;
+  });
 }
 
 int CP210xDriver::SetGPIOResetLatch(int n, int value) {
   if (!ValidGpio(n)) return -1;
-  ChipHandle handle = kInvalidChipHandle;
-  if (OpenDevice(handle) != 0) return -1;
-  ChipSession chip(handle);
-  ChipPortConfig config;
-  if (Chips().GetPortConfig(handle, config) != 0) return -1;
-  unsigned short latch = config.resetLatch;
-  if (value != 0) {
-    SetBit(latch, n + kConfigWordGpioShift);
-  } else {
-    ClearBit(latch, n + kConfigWordGpioShift);
-  }
-  config.resetLatch = latch;
-  if (Chips().SetPortConfig(handle, config) != 0) return -1;
-  ald::GetClock().SleepMs(kConfigWriteSettleMs);
-  return 0;
+  return EditPortConfig([&](ChipPortConfig& config) {
+    unsigned short latch = config.resetLatch;
+    value != 0 ? SetBit(latch, n + kConfigWordGpioShift)
+               : ClearBit(latch, n + kConfigWordGpioShift);
+    config.resetLatch = latch;
+  });
 }
 
 int CP210xDriver::SetGPIOControlMode(int n, int value) {
   if (!ValidControlGpio(n)) return -1;
-  ChipHandle handle = kInvalidChipHandle;
-  if (OpenDevice(handle) != 0) return -1;
-  ChipSession chip(handle);
-  ChipPortConfig config;
-  if (Chips().GetPortConfig(handle, config) != 0) return -1;
-  unsigned char function = config.pinFunction;
-  if (value != 0) {
-    SetBit(function, n);
-  } else {
-    ClearBit(function, n);
-  }
-  config.pinFunction = function;
-  if (Chips().SetPortConfig(handle, config) != 0) return -1;
-  ald::GetClock().SleepMs(kConfigWriteSettleMs);
-  return 0;
+  return EditPortConfig([&](ChipPortConfig& config) {
+    unsigned char function = config.pinFunction;
+    value != 0 ? SetBit(function, n) : ClearBit(function, n);
+    config.pinFunction = function;
+  });
 }
 
 int CP210xDriver::SetGPIOLatch(int n, int value) {
@@ -300,24 +295,16 @@ int CP210xDriver::SetGPIOLatch(int n, int value) {
 
 int CP210xDriver::GetGPIOOutputMode(int n, int& value) {
   if (!ValidGpio(n)) return -1;
-  ChipHandle handle = kInvalidChipHandle;
-  if (OpenDevice(handle) != 0) return -1;
-  ChipSession chip(handle);
-  ChipPortConfig config;
-  if (Chips().GetPortConfig(handle, config) != 0) return -1;
-  value = (config.outputMode >> (n + kConfigWordGpioShift)) & 1;
-  return 0;
+  return ReadPortConfig([&](const ChipPortConfig& config) {
+    value = (config.outputMode >> (n + kConfigWordGpioShift)) & 1;
+  });
 }
 
 int CP210xDriver::GetGPIOResetLatch(int n, int& value) {
   if (!ValidGpio(n)) return -1;
-  ChipHandle handle = kInvalidChipHandle;
-  if (OpenDevice(handle) != 0) return -1;
-  ChipSession chip(handle);
-  ChipPortConfig config;
-  if (Chips().GetPortConfig(handle, config) != 0) return -1;
-  value = (config.resetLatch >> (n + kConfigWordGpioShift)) & 1;
-  return 0;
+  return ReadPortConfig([&](const ChipPortConfig& config) {
+    value = (config.resetLatch >> (n + kConfigWordGpioShift)) & 1;
+  });
 }
 
 int CP210xDriver::GetGPIOLatch(int n, int& value) {
@@ -333,13 +320,8 @@ int CP210xDriver::GetGPIOLatch(int n, int& value) {
 
 int CP210xDriver::GetGPIOControlMode(int n, int& value) {
   if (!ValidControlGpio(n)) return -1;
-  ChipHandle handle = kInvalidChipHandle;
-  if (OpenDevice(handle) != 0) return -1;
-  ChipSession chip(handle);
-  ChipPortConfig config;
-  if (Chips().GetPortConfig(handle, config) != 0) return -1;
-  value = (config.pinFunction >> n) & 1;
-  return 0;
+  return ReadPortConfig(
+      [&](const ChipPortConfig& config) { value = (config.pinFunction >> n) & 1; });
 }
 
 // ---------------------------------------------------------------------------
@@ -368,29 +350,21 @@ int CP210xDriver::GetRS485ABSwich(int& value) {
 }
 
 int CP210xDriver::InitToDefaultConfig() {
-  ChipHandle handle = kInvalidChipHandle;
-  if (OpenDevice(handle) != 0) return -1;
-  ChipSession chip(handle);
-  ChipPortConfig config;
-  if (Chips().GetPortConfig(handle, config) != 0) return -1;
-
-  unsigned short mode = config.outputMode;
-  unsigned short latch = config.resetLatch;
-  unsigned char function = config.pinFunction;
-  for (int n = 0; n <= 3; ++n) {
-    SetBit(mode, n + kConfigWordGpioShift);
-    ClearBit(latch, n + kConfigWordGpioShift);
-  }
-  SetBit(function, 2);
-  ClearBit(function, 0);
-  ClearBit(function, 3);
-  config.outputMode = mode;
-  config.resetLatch = latch;
-  config.pinFunction = function;
-
-  if (Chips().SetPortConfig(handle, config) != 0) return -1;
-  ald::GetClock().SleepMs(kConfigWriteSettleMs);
-  return 0;
+  return EditPortConfig([](ChipPortConfig& config) {
+    unsigned short mode = config.outputMode;
+    unsigned short latch = config.resetLatch;
+    unsigned char function = config.pinFunction;
+    for (int n = 0; n <= 3; ++n) {
+      SetBit(mode, n + kConfigWordGpioShift);
+      ClearBit(latch, n + kConfigWordGpioShift);
+    }
+    SetBit(function, 2);
+    ClearBit(function, 0);
+    ClearBit(function, 3);
+    config.outputMode = mode;
+    config.resetLatch = latch;
+    config.pinFunction = function;
+  });
 }
 
 int CP210xDriver::IsInitialized() {

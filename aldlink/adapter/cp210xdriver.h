@@ -47,6 +47,13 @@ class CP210xDriver {
   int OpenDevice(ald::ChipHandle& handle);
   int GetPortNum(unsigned short vid, unsigned short pid, char* serial);
   int InitComPort();
+  // Opens the chip, reads its port configuration and hands it to `use`;
+  // -1 when any step fails.
+  template <class Use>
+  int ReadPortConfig(Use use);
+  // The same, then writes the configuration `edit` changed and lets it settle.
+  template <class Edit>
+  int EditPortConfig(Edit edit);
   static void SetBit(unsigned char& byte, int bit);
   static void ClearBit(unsigned char& byte, int bit);
   static void SetBit(unsigned short& word, int bit);
