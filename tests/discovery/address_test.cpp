@@ -261,8 +261,10 @@ serial = ABCDEFGHIJKLMNOPQ
   EXPECT_EQ(line->sent[1].Param(3), mask);
 
   // Vendors with 14-byte IDs are searched with the 14-byte pattern.
-  for (const auto& [vendor, number] : {std::pair<std::string, std::string>{"PW", "TM1107000829"},
-                                       std::pair<std::string, std::string>{"RE", "R0815"}}) {
+  for (const auto& id : {std::pair<std::string, std::string>{"PW", "TM1107000829"},
+                         std::pair<std::string, std::string>{"RE", "R0815"}}) {
+    const std::string& vendor = id.first;
+    const std::string& number = id.second;
     SCOPED_TRACE(vendor);
     line->sent.clear();
     AISGDeviceParams q{};
