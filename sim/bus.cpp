@@ -42,11 +42,12 @@ void SimBus::SetPowered(bool on) {
 
 int SimBus::Exchange(const uint8_t* wire, int length, int64_t endUs, uint8_t* out, int capacity) {
   lastAnswers_ = 0;
-  if (!powered_) return 0;
   Frame frame;
   if (!DecodeFrame(wire, length, raw_, sizeof raw_, frame)) return 0;
+  if (observer_ != nullptr) observer_->BeforeExchange(*this, frame, endUs);
   int total = 0;
   for (auto& s : stations_) {
+    if (!powered_) break;
     const int n = s->Respond(frame, endUs, answer_, sizeof answer_);
     if (n <= 0) continue;
     const int limit = n < capacity ? n : capacity;
@@ -63,7 +64,15 @@ int SimBus::Exchange(const uint8_t* wire, int length, int64_t endUs, uint8_t* ou
     ++lastAnswers_;
   }
   if (lastAnswers_ > 1) SpoilFrames(out, total);
+  if (observer_ != nullptr) observer_->AfterExchange(*this, endUs);
   return total;
+}
+
+void SimBus::RestartDevice(int index, int64_t silentUntilUs) {
+  SecondaryStation& station = *stations_.at(static_cast<size_t>(index));
+  station.Restart(false);
+  SimDevice& d = station.device();
+  if (d.restartUntilUs < silentUntilUs) d.restartUntilUs = silentUntilUs;
 }
 
 }  // namespace ald::sim

@@ -43,6 +43,17 @@ class FrameAssembler {
   int frameLength_ = 0;
 };
 
+class SimBus;
+
+// Sees every good command frame on its way to the devices, before and after
+// they answer it; a fault injector changes devices for one exchange here.
+class ExchangeObserver {
+ public:
+  virtual ~ExchangeObserver() = default;
+  virtual void BeforeExchange(SimBus& bus, const Frame& frame, int64_t nowUs) = 0;
+  virtual void AfterExchange(SimBus& bus, int64_t nowUs) = 0;
+};
+
 class SimBus {
  public:
   explicit SimBus(DeviceList devices);
@@ -56,6 +67,13 @@ class SimBus {
   // restarts them all (no addresses, no links).
   void SetPowered(bool on);
   bool Powered() const { return powered_; }
+
+  // One device alone loses its supply and comes back: no link, no address,
+  // and silent until `silentUntilUs` while it starts up.
+  void RestartDevice(int index, int64_t silentUntilUs);
+
+  // At most one observer; nullptr removes it. The bus does not own it.
+  void SetObserver(ExchangeObserver* observer) { observer_ = observer; }
 
   // One command frame as it crossed the line (flags included) whose last
   // byte ended at `endUs`. Writes what the line carries in answer into `out`
@@ -71,6 +89,7 @@ class SimBus {
   DeviceList devices_;
   std::vector<std::unique_ptr<SecondaryStation>> stations_;
   bool powered_ = true;
+  ExchangeObserver* observer_ = nullptr;
   int lastAnswers_ = 0;
   uint8_t raw_[kMaxWire] = {};
   uint8_t answer_[kMaxWire] = {};
