@@ -154,6 +154,10 @@ int main(int argc, char** argv) {
   ald::sim::FrameAssembler assembler;
   uint8_t in[512];
   uint8_t answer[ald::sim::kMaxWire];
+  // A pseudo-terminal hands over the controller's bytes at once; on the line
+  // each takes its character time, so a command ends when its last byte has
+  // crossed, counted from when the line was free.
+  int64_t lineFreeUs = 0;
   while (!gStop) {
     pollfd p{master, POLLIN, 0};
     const int r = ppoll(&p, 1, nullptr, &waitMask);
@@ -168,9 +172,11 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "aldsim: read: %s\n", std::strerror(errno));
       return 1;
     }
+    const int64_t arrivedUs = clock.NowUs();
     for (ssize_t i = 0; i < got; ++i) {
+      lineFreeUs = ald::sim::ByteEndUs(lineFreeUs > arrivedUs ? lineFreeUs : arrivedUs, 0);
       if (!assembler.Push(in[i])) continue;
-      const int64_t endUs = clock.NowUs();
+      const int64_t endUs = lineFreeUs;
       if (!quiet) Trace("<-", assembler.frame(), assembler.frameLength());
       const int n =
           bus.Exchange(assembler.frame(), assembler.frameLength(), endUs, answer, sizeof answer);
@@ -180,6 +186,7 @@ int main(int argc, char** argv) {
         clock.SleepUntilUs(ald::sim::ByteEndUs(start, k));
         if (write(master, answer + k, 1) != 1) break;
       }
+      lineFreeUs = ald::sim::ByteEndUs(start, n - 1);
       if (!quiet) Trace("->", answer, n);
     }
   }
