@@ -538,6 +538,10 @@ void Soak::AddOp() {
   s.push_back(0);
   const int r = addDevice(v.data(), s.data());
   Expect(r, {0, 119, 123});
+  if (r == 0 && AISGDevice::GetNumberOfDevices() == 0) Fail("success with an empty registry");
+  if (AISGDevice::GetNumberOfDevices() == 0 && getMirelkDataCount() != -1) {
+    Fail("the table of an empty registry has " + std::to_string(getMirelkDataCount()) + " entries");
+  }
   CheckTable(nullptr);
 }
 
@@ -788,6 +792,7 @@ void Soak::CheckTable(const MIRELK_DATA* table) {
   if (table == nullptr) table = getMirelkData();
   const int count = getMirelkDataCount();
   std::vector<std::pair<int, int>> expected;
+  std::vector<bool> kinds;  // true: a RET entry
   int retDevices = 0, retEntries = 0, tmaDevices = 0, tmaEntries = 0;
   AISGDevice** devices = AISGDevice::GetDevices();
   for (int i = 0; i < AISGDevice::GetNumberOfDevices(); ++i) {
@@ -796,7 +801,10 @@ void Soak::CheckTable(const MIRELK_DATA* table) {
     const bool ret = dynamic_cast<RETDevice*>(d) != nullptr;
     (ret ? retDevices : tmaDevices) += 1;
     (ret ? retEntries : tmaEntries) += n;
-    for (int s = 1; s <= n; ++s) expected.emplace_back(d->GetAddress(), s);
+    for (int s = 1; s <= n; ++s) {
+      expected.emplace_back(d->GetAddress(), s);
+      kinds.push_back(ret);
+    }
   }
   if (AISGDevice::GetNumberOfDevices() == 0) return;  // the table is left as it was
   if (count != static_cast<int>(expected.size())) {
@@ -815,6 +823,16 @@ void Soak::CheckTable(const MIRELK_DATA* table) {
         Fail("entry " + std::to_string(i) + " field " + std::to_string(f) + " not terminated");
         return;
       }
+    }
+    // The kind of entry follows the class of the device it stands for.
+    const std::string type = e.field[kMdDeviceType];
+    const std::string version = e.field[kMdAisgVersion];
+    const bool retEntry = type == "01" || type == "11";
+    const bool tmaEntry = type == "02" || type == "10";
+    if (retEntry != kinds[static_cast<size_t>(i)] || (!retEntry && !tmaEntry) ||
+        (version != "1" && version != "2")) {
+      Fail("entry " + std::to_string(i) + " has type '" + type + "', version '" + version + "'");
+      return;
     }
     const int address = std::atoi(e.field[kMdAddress]);
     const int subunit = std::atoi(e.field[kMdSubunit]);
@@ -877,17 +895,17 @@ void RunSoak(uint32_t seed, const std::string& site, double rate, int ops) {
 class MixedLine : public ::testing::TestWithParam<uint32_t> {};
 
 TEST_P(MixedLine, EveryOperationGivesADefinedResultAndKeepsTheTableTrue) {
-  RunSoak(GetParam(), kMixedSite, 0.04, Operations(600));
+  RunSoak(GetParam(), kMixedSite, 0.04, Operations(5000));
 }
 
 INSTANTIATE_TEST_SUITE_P(Seeds, MixedLine, ::testing::Values(1u, 2u, 3u, 4u));
 
 TEST(HeavyFaults, EveryOperationGivesADefinedResult) {
-  RunSoak(11u, kMixedSite, 0.25, Operations(400));
+  RunSoak(11u, kMixedSite, 0.25, Operations(3000));
 }
 
 TEST(CrowdedLine, TheRegistryNeverHoldsMoreThan24Devices) {
-  RunSoak(21u, CrowdSite(27), 0.02, Operations(60));
+  RunSoak(21u, CrowdSite(27), 0.02, Operations(1000));
 }
 
 }  // namespace
