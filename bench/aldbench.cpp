@@ -67,6 +67,8 @@ struct Options {
   std::string sites = ALDBENCH_SITES_DIR;
   std::string aldsim;
   std::string program;
+  // Options given that a reproducing command needs too (--sites, --aldsim).
+  std::string extraArgs;
   std::string workDir;
 
   bool Wants(const std::string& name) const {
@@ -97,6 +99,8 @@ void SetDetail(Report& r, const std::string& text) {
 
 // Where the children's standard output (the controller's trace) goes.
 std::string gTracePath = "/dev/null";
+// Measurements that could not be taken or whose job failed; the exit status.
+int gFailures = 0;
 
 // Runs `body` in a child process with standard output sent to the trace
 // file. False when the child could not run or died without a report.
@@ -255,7 +259,7 @@ double Seconds(int64_t us) {
 }
 
 std::string Command(const Options& o, const std::string& args) {
-  return "`" + o.program + " " + args + "`";
+  return "`" + o.program + o.extraArgs + " " + args + "`";
 }
 
 void JobsSection(const Options& o) {
@@ -273,10 +277,12 @@ void JobsSection(const Options& o) {
         Command(o, std::string("--only ") + j.name + (o.quick ? " --quick" : ""));
     Report v;
     if (!InChild([&](Report& r) { VirtualJob(j.kind, site, nullptr, o.workDir, r); }, v)) {
+      ++gFailures;
       std::printf("| %s | | | | | | | child failed | %s |\n", j.name, cmd.c_str());
       continue;
     }
     if (v.ok != 1) {
+      ++gFailures;
       std::printf("| %s | %lld | %.2f | | | | | FAILED: %s | %s |\n", j.name,
                   static_cast<long long>(v.frames), Seconds(v.clockUs), v.detail, cmd.c_str());
       continue;
@@ -295,11 +301,14 @@ void JobsSection(const Options& o) {
       ran = InChild([&](Report& r) { RealJob(j.kind, sim.pty(), o.workDir, r); }, w);
       sim.Stop();
     }
-    if (!ran) {
-      std::printf("| %s | %lld / - | %.2f | | | | | real-time run failed %s | %s |\n", j.name,
+    if (!ran || w.ok == -1) {
+      ++gFailures;
+      if (ran) error = w.detail;
+      std::printf("| %s | %lld / - | %.2f | | | | | real-time run failed: %s | %s |\n", j.name,
                   static_cast<long long>(v.frames), Seconds(v.clockUs), error.c_str(), cmd.c_str());
       continue;
     }
+    if (w.ok != 1) ++gFailures;
     const double ratio = v.clockUs > 0 ? static_cast<double>(w.wallUs) / v.clockUs : 0.0;
     const double cpuShare = w.wallUs > 0 ? 100.0 * static_cast<double>(w.cpuUs) / w.wallUs : 0.0;
     std::printf("| %s | %lld / %lld | %.2f | %.2f | %.3f | %.3f | %.2f | %s%s | %s |\n", j.name,
@@ -385,7 +394,8 @@ void AllocationSection(const Options& o) {
   std::printf("| loop | exchanges or operations | allocations | per item | result | command |\n");
   std::printf("|---|---|---|---|---|---|\n");
   Report a;
-  if (!InChild([&](Report& r) { AllocationLoop(o.sites + "/demo.site", r); }, a) || a.ok == -1) {
+  if (!InChild([&](Report& r) { AllocationLoop(o.sites + "/demo.site", r); }, a) || a.ok != 1) {
+    ++gFailures;
     std::printf("| tilt reading | | | | FAILED: %s | %s |\n", a.detail, cmd.c_str());
     return;
   }
@@ -414,6 +424,7 @@ void ScaleSection(const Options& o) {
   buffer << in.rdbuf();
   const std::string text = buffer.str();
   if (text.empty()) {
+    ++gFailures;
     std::printf("Cannot read %s | %s |\n", path.c_str(), cmd.c_str());
     return;
   }
@@ -428,7 +439,8 @@ void ScaleSection(const Options& o) {
     Report s;
     const bool ran =
         InChild([&](Report& r) { VirtualJob(JobKind::kScan, path, &part, o.workDir, r); }, s);
-    if (!ran || s.ok == -1) {
+    if (!ran || s.ok != 1) {
+      ++gFailures;
       std::printf("| %d | FAILED: %s | | | | %s |\n", n, s.detail, cmd.c_str());
       continue;
     }
@@ -476,10 +488,12 @@ int main(int argc, char** argv) {
       o.only.push_back(name);
     } else if (a == "--sites" && i + 1 < argc) {
       o.sites = argv[++i];
+      o.extraArgs += " --sites " + o.sites;
     } else if (a == "--trace" && i + 1 < argc) {
       gTracePath = argv[++i];
     } else if (a == "--aldsim" && i + 1 < argc) {
       o.aldsim = argv[++i];
+      o.extraArgs += " --aldsim " + o.aldsim;
     } else if (a == "-h" || a == "--help") {
       Usage();
       return 0;
@@ -510,5 +524,5 @@ int main(int argc, char** argv) {
 
   std::error_code ec;
   std::filesystem::remove_all(work, ec);
-  return 0;
+  return gFailures == 0 ? 0 : 1;
 }

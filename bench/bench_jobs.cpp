@@ -95,7 +95,7 @@ bool Job::Run(std::string& detail) {
     case JobKind::kScan: {
       AISGDevice::Scan(kScanDepth, 1);
       const int n = AISGDevice::GetNumberOfDevices();
-      std::snprintf(text, sizeof text, "%d devices", n);
+      std::snprintf(text, sizeof text, "%d device%s", n, n == 1 ? "" : "s");
       detail = text;
       return n > 0;
     }

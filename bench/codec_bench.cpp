@@ -153,7 +153,7 @@ class TableReporter final : public benchmark::BenchmarkReporter {
     for (const Run& r : runs) runs_.push_back(r);
   }
   void Print(const std::string& program) const {
-    std::printf("| benchmark | ns per call | MB/s | frames/s | command |\n");
+    std::printf("| benchmark | CPU ns per call | MB/s | frames/s | command |\n");
     std::printf("|---|---|---|---|---|\n");
     for (const Run& r : runs_) {
       if (r.error_occurred) {
@@ -161,7 +161,8 @@ class TableReporter final : public benchmark::BenchmarkReporter {
                     r.error_message.c_str());
         continue;
       }
-      const double ns = r.GetAdjustedRealTime() * (r.time_unit == benchmark::kNanosecond    ? 1.0
+      // CPU time, as the rates: other work on the machine does not skew it.
+      const double ns = r.GetAdjustedCPUTime() * (r.time_unit == benchmark::kNanosecond    ? 1.0
                                                    : r.time_unit == benchmark::kMicrosecond ? 1e3
                                                    : r.time_unit == benchmark::kMillisecond ? 1e6
                                                                                             : 1e9);
@@ -174,7 +175,7 @@ class TableReporter final : public benchmark::BenchmarkReporter {
       std::string frames = items > 0 ? std::to_string(static_cast<long long>(items)) : "-";
       char mb[32] = "-";
       if (bytes > 0) std::snprintf(mb, sizeof mb, "%.1f", bytes / 1e6);
-      std::printf("| %s | %.1f | %s | %s | `%s --benchmark_filter=%s` |\n",
+      std::printf("| %s | %.1f | %s | %s | `%s --benchmark_filter='^%s$'` |\n",
                   r.benchmark_name().c_str(), ns, mb, frames.c_str(), program.c_str(),
                   r.benchmark_name().c_str());
     }
