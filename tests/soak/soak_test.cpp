@@ -130,6 +130,8 @@ vendor = PW
 serial = TM1107000815
 product = TMA-850
 sw-version = 1.0.2
+after-download-generation = 2
+after-download-sw-version = 2.0.0
 
 [subunit 1]
 tma-type = 1
@@ -168,12 +170,14 @@ type = 1
 vendor = AR
 serial = AR77000311
 product = ARET-1
+after-download-sw-version = 1.9
 tilt-speed = 10.0
 calibration-time = 4
 
 [subunit 1]
 tilt-range = 0.0 15.0
 tilt = 5.0
+calibrated = no
 )";
 
 // More devices than the registry holds.
@@ -283,6 +287,14 @@ class Soak {
 
   const std::vector<std::string>& problems() const { return problems_; }
   const FaultInjector& injector() const { return *injector_; }
+  // The simulated devices' generations now, e.g. "1 2 2 2 2 2".
+  std::string Generations() const {
+    std::string text;
+    for (int i = 0; bus_ && i < bus_->DeviceCount(); ++i) {
+      text += (i ? " " : "") + std::to_string(bus_->Device(i).generation);
+    }
+    return text;
+  }
   int scans() const { return scans_; }
   int tableChecks() const { return tableChecks_; }
   int maxRegistered() const { return maxRegistered_; }
@@ -375,6 +387,8 @@ class Soak {
   // The simulated device of a unique ID, nullptr when none has it.
   ald::sim::SimAld* SimOf(const std::string& uid);
   void CheckRegistry();
+  // Right after a scan on a sound line: the table shows what the devices hold.
+  void CheckTableAgainstDevices();
   void CheckTable(const MIRELK_DATA* table);
   void ScanOp();
   void AddOp();
@@ -458,6 +472,7 @@ void Soak::Recover() {
          " of " + std::to_string(expected) + " devices");
   }
   CheckTable(nullptr);
+  CheckTableAgainstDevices();
   for (const Registered& d : Devices()) {
     ald::sim::SimAld* sim = SimOf(d.uid);
     if (sim == nullptr) {
@@ -480,7 +495,9 @@ void Soak::Recover() {
       int value = -12345;
       if (d.ret) {
         const int got = getTilt(d.address, s, &value);
-        if (got != 0 || value != unit.tilt) {
+        const bool told = unit.calibrated ? got == 0 && value == unit.tilt
+                                          : got == ald::sim::rc::kNotCalibrated && value == -12345;
+        if (!told) {
           Fail("getTilt" + where + " gave " + std::to_string(got) + ", tilt " +
                std::to_string(value) + ", the device holds " + std::to_string(unit.tilt));
         }
@@ -500,6 +517,57 @@ void Soak::Recover() {
     }
   }
   injector_->SetRate(rate_);
+}
+
+namespace {
+// A text field as a device keeps it (right-aligned behind zero bytes) and as
+// the controller reads it: up to the first unprintable byte.
+std::string SimText(const ald::sim::AldSubunit& unit, uint8_t id) {
+  const std::vector<uint8_t>* value = unit.Field(id);
+  std::string text;
+  if (value == nullptr) return text;
+  size_t i = 0;
+  while (i < value->size() && (*value)[i] == 0) ++i;
+  for (; i < value->size() && (*value)[i] >= 0x20 && (*value)[i] <= 0x7E; ++i) {
+    text.push_back(static_cast<char>((*value)[i]));
+  }
+  return text;
+}
+}  // namespace
+
+void Soak::CheckTableAgainstDevices() {
+  const MIRELK_DATA* table = getMirelkData();
+  const std::vector<Registered> devices = Devices();
+  int next = 0;
+  for (const Registered& d : devices) {
+    ald::sim::SimAld* sim = SimOf(d.uid);
+    for (int s = 1; s <= d.subunits; ++s, ++next) {
+      if (table == nullptr || next >= getMirelkDataCount() || sim == nullptr ||
+          s > static_cast<int>(sim->subunits.size())) {
+        return;  // reported by the other checks
+      }
+      const MIRELK_DATA& e = table[next];
+      const ald::sim::AldSubunit& unit = sim->subunits[static_cast<size_t>(s - 1)];
+      const std::string where = " of " + std::to_string(d.address) + "/" + std::to_string(s);
+      auto same = [&](int field, const std::string& want, const char* name) {
+        if (want != e.field[field]) {
+          Fail(std::string(name) + where + " reads '" + e.field[field] + "', the device holds '" +
+               want + "'");
+        }
+      };
+      same(kMdRetSerial, sim->serialNumber, "serial number");
+      same(kMdSoftwareVersion, sim->softwareVersion, "software version");
+      same(kMdAntennaModel, SimText(unit, 0x01), "antenna model");
+      same(kMdSectorId, SimText(unit, 0x24), "sector ID");
+      if (d.ret) {
+        // An actuator that was never calibrated does not tell its tilt.
+        same(kMdCurrentTilt, unit.calibrated ? std::to_string(unit.tilt) : "", "tilt");
+      } else {
+        same(kMdCurrentGain, std::to_string(unit.gain), "gain");
+        same(kMdMode, std::to_string(unit.mode), "mode");
+      }
+    }
+  }
 }
 
 void Soak::ScanOp() {
@@ -880,7 +948,8 @@ void RunSoak(uint32_t seed, const std::string& site, double rate, int ops) {
     for (const auto& [result, n] : soak.results()) {
       results += " " + std::to_string(result) + "x" + std::to_string(n);
     }
-    std::printf("seed %u: results:%s\n", seed, results.c_str());
+    std::printf("seed %u: results:%s; device generations at the end: %s\n", seed, results.c_str(),
+                soak.Generations().c_str());
     std::printf(
         "seed %u: %d operations, %d scans, %d table checks, at most %d devices, %llu "
         "faults:%s\n",
