@@ -57,7 +57,7 @@ enum Operation {
 void FillRecord(fuzz::FuzzInput& in, AISGDeviceParams& p) {
   const fuzz::Bytes uid = in.Bytes(sizeof p.devUniqueID);
   if (!uid.empty()) std::memcpy(p.devUniqueID, uid.data(), uid.size());
-  p.devUniqueIDSize = static_cast<int>(in.Pick(24));
+  p.devUniqueIDSize = static_cast<int>(in.Pick(sizeof p.devUniqueID + 1));
   p.devAddress = in.Byte();
   p.devAisgVersion = in.Pick(3);
   p.devType = in.Byte();
@@ -162,6 +162,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     ep.StopConnection();
   }
+  fuzz::CheckRecord(p);
+  for (const AISGDeviceParams& r : found) fuzz::CheckRecord(r);
   Registry::Clear();
   return 0;
 }

@@ -9,6 +9,7 @@
 // procedures with their arguments; the rest are the device's answers, one
 // per command (see fuzz_line.h).
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -208,8 +209,9 @@ void Run(fuzz::FuzzInput& in, int generation, int address) {
       DeviceData dd;
       std::memset(&dd, 0, sizeof dd);
       device->GetDeviceData(subunit, dd, 1);
-      unsigned char alarms[256] = {};
-      device->GetAlarmStatus(subunit, alarms, 1);
+      // Out buffers as small as the callers' (heap, so an overrun shows).
+      auto alarms = std::make_unique<unsigned char[]>(256);
+      device->GetAlarmStatus(subunit, alarms.get(), 1);
       SNMPRETData record;
       std::memset(&record, 0, sizeof record);
       device->GetSNMPRETData(subunit, record);
@@ -226,9 +228,10 @@ void Run(fuzz::FuzzInput& in, int generation, int address) {
       SupportedFunction functions;
       std::memset(&functions, 0, sizeof functions);
       device->GetSupportedFunctions(subunit, functions, 1);
-      char gains[256] = {};
+      auto gains = std::make_unique<char[]>(70);
       int count = 0;
-      device->GetNonLinearGains(subunit, gains, count, 1);
+      device->GetNonLinearGains(subunit, gains.get(), count, 1);
+      if (count < 0 || count > 69) std::abort();
       DeviceData dd;
       std::memset(&dd, 0, sizeof dd);
       device->GetDeviceData(subunit, dd, 1);
@@ -243,6 +246,7 @@ void Run(fuzz::FuzzInput& in, int generation, int address) {
       break;
     }
   }
+  fuzz::CheckRecord(p);
 }
 
 }  // namespace

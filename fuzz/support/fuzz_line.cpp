@@ -253,6 +253,56 @@ Bytes FuzzLine::NextAnswer(const LineCommand& command) {
   return out;
 }
 
+namespace {
+
+template <size_t N>
+bool Terminated(const char (&text)[N]) {
+  for (size_t i = 0; i < N; ++i) {
+    if (text[i] == 0) return true;
+  }
+  return false;
+}
+
+void Fail(const char* what) {
+  std::fprintf(stderr, "record check failed: %s\n", what);
+  std::abort();
+}
+
+}  // namespace
+
+void CheckRecord(const AISGDeviceParams& p) {
+  if (p.devRcuCodesSize < 0 || p.devRcuCodesSize > static_cast<int>(sizeof p.devRcuCodes))
+    Fail("devRcuCodesSize");
+  if (p.devUniqueIDSize < 0 || p.devUniqueIDSize > static_cast<int>(sizeof p.devUniqueID))
+    Fail("devUniqueIDSize");
+  if (p.tmaNumofNonLinearGains < 0 ||
+      p.tmaNumofNonLinearGains > static_cast<int>(sizeof p.tmaNonLinearGains))
+    Fail("tmaNumofNonLinearGains");
+  struct Text {
+    bool terminated;
+    const char* name;
+  };
+  const Text texts[] = {
+      {Terminated(p.devVendorID), "devVendorID"},
+      {Terminated(p.devModel), "devModel"},
+      {Terminated(p.devSerial), "devSerial"},
+      {Terminated(p.devBitRates), "devBitRates"},
+      {Terminated(p.devHWver), "devHWver"},
+      {Terminated(p.devSWver), "devSWver"},
+      {Terminated(p.antModel), "antModel"},
+      {Terminated(p.antSerial), "antSerial"},
+      {Terminated(p.antInstallDate), "antInstallDate"},
+      {Terminated(p.antInstallID), "antInstallID"},
+      {Terminated(p.antBaseStationID), "antBaseStationID"},
+      {Terminated(p.antSectorID), "antSectorID"},
+      {Terminated(p.tmaModel), "tmaModel"},
+      {Terminated(p.tmaSerial), "tmaSerial"},
+  };
+  for (const Text& t : texts) {
+    if (!t.terminated) Fail(t.name);
+  }
+}
+
 void QuietStdout() {
   // The link and procedure traces print to standard output; at thousands of
   // runs a second that would be all the fuzzer does.

@@ -40,6 +40,7 @@
 #include "aldlink/adapter/adapter_platform.h"
 #include "aldlink/adapter/serial_port.h"
 #include "aldlink/adapter/sim_bridge_chip.h"
+#include "aldlink/procedures/aisgdeviceparams.h"
 #include "fuzz/support/fuzz_input.h"
 
 namespace fuzz {
@@ -122,6 +123,12 @@ class FuzzLine final : public ald::AdapterPlatform {
   ald::SimBridgeChip chips_;
   std::unique_ptr<Recorder> recorder_;
 };
+
+// Stops the run (a crash the fuzzer reports) when a record that started
+// zeroed no longer holds what its members promise whatever the device
+// answered: counts within their arrays, texts zero-terminated. Overruns
+// inside the record are invisible to the address sanitizer; this sees them.
+void CheckRecord(const AISGDeviceParams& p);
 
 // Sends standard output to /dev/null for the rest of the process.
 void QuietStdout();
