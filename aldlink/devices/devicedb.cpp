@@ -57,6 +57,10 @@ namespace {
 // cut by the stream (the rest of the line is skipped).
 constexpr int kLineBytes = 512;
 constexpr int kKeyBytes = 64;
+// Longest text value: what a written line carries after the longest label
+// of a text field ("7  productnumber = "), so that it is read back whole. A
+// longer text would lose its end anew at every load and write.
+constexpr int kMaxText = kLineBytes - 2 - 1 - static_cast<int>(sizeof "7  productnumber = " - 1);
 
 // Field lines each block reads at most (unknown fields not counted).
 constexpr int kBaseFields = 12;
@@ -265,12 +269,15 @@ void ReadUShort(const Field& f, uint16_t& member) {
   ReadDecimal(f, member, 0, 65535);
 }
 
-// The text value: the rest of the line without its line feed.
+// The text value: the rest of the line without its line feed, at most
+// kMaxText characters.
 void ReadText(const Field& f, ald::HString& member) {
   char text[kLineBytes];
-  std::memcpy(text, f.value, static_cast<size_t>(f.length));
-  text[f.length] = 0;
+  const int length = std::min(f.length, kMaxText);
+  std::memcpy(text, f.value, static_cast<size_t>(length));
+  text[length] = 0;
   member = ald::HString(text);
+  if (length < f.length) TraceBadValue(f);
 }
 
 int HexDigit(char c) {
@@ -564,11 +571,13 @@ void WriteDecimal(ald::OutFileStream& out, const char* label, int value) {
   out << label << value << '\n';
 }
 
-// A text stays on its line: a line feed in it is written as a blank.
+// A text stays on its line: a line feed in it is written as a blank, and
+// no more than kMaxText characters are written, so the reader takes the
+// line whole.
 void WriteText(ald::OutFileStream& out, const char* label, const ald::HString& text) {
   out << label;
   const char* p = text;
-  for (; *p != 0; ++p) out << (*p == '\n' ? ' ' : *p);
+  for (int n = 0; *p != 0 && n < kMaxText; ++p, ++n) out << (*p == '\n' ? ' ' : *p);
   out << '\n';
 }
 

@@ -2,6 +2,7 @@
 // fields, over-long lines, broken hex values, short unique IDs and files
 // cut short anywhere. Each loads what it can and registers only devices the
 // file described completely.
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -173,6 +174,38 @@ TEST_F(DbTest, BadNumbersAndOverLongLinesStayInTheirFields) {
   EXPECT_STREQ(u->sectorid, "S");
   EXPECT_EQ(u->curtilt, 30);
   EXPECT_TRUE(Traced("Bad value of field:[antmaxtilt]\n"));
+}
+
+TEST_F(DbTest, OverLongTextsAreCutOnceAndThenWriteBackUnchanged) {
+  // Under a short key a text can fill a whole line; under its own, longer
+  // label it must still be read back whole, or it shrinks at every load.
+  std::string base = Base(1, 2, 4, 1);
+  base.replace(base.find("7  productnumber = P"), 20, "7 p = " + std::string(600, 'p'));
+  const std::string ret =
+      "RETDevice\n{\n" + base + RetUnitBlock(1, "2 m = " + std::string(505, 'm') + "\n") + "}\n";
+  Put(Working(), File(1, ret));
+  ASSERT_EQ(Load(), 0);
+  ASSERT_EQ(AISGDevice::GetNumberOfDevices(), 1);
+  EXPECT_TRUE(Traced("Bad value of field:[p]\n"));
+  EXPECT_TRUE(Traced("Bad value of field:[m]\n"));
+  const std::string product(At(0)->GetProductNumber());
+  EXPECT_GT(product.size(), 400u);
+  EXPECT_EQ(product, std::string(product.size(), 'p'));
+
+  const std::string first = root + "/first.dat";
+  ASSERT_EQ(AISGDevice::WriteDevices(first.c_str()), 0);
+  std::istringstream written(Get(first));
+  for (std::string line; std::getline(written, line);) EXPECT_LT(line.size(), 510u);
+  Put(Working(), Get(first));
+  ASSERT_EQ(Load(), 0);
+  EXPECT_FALSE(Traced("Line too long"));
+  EXPECT_EQ(std::string(At(0)->GetProductNumber()), product);
+  const std::string model(RetUnit(0, 1)->antmodel);
+  EXPECT_GT(model.size(), 400u);
+  EXPECT_EQ(model, std::string(model.size(), 'm'));
+  const std::string second = root + "/second.dat";
+  ASSERT_EQ(AISGDevice::WriteDevices(second.c_str()), 0);
+  EXPECT_EQ(Get(second), Get(first));
 }
 
 TEST_F(DbTest, UniqueIdsShorterOrLongerThanTheirSizeAreBounded) {
