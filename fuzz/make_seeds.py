@@ -64,6 +64,26 @@ RECEIVE = {
     "read_only": cmd(READ, 0),
 }
 
+# Answers written by hand rather than recorded: the corner cases of cutting a
+# frame out of what arrives, each answering an SNRM to address 1.
+RAW_TAG = 1
+
+
+def raw(*data):
+    return bytes([RAW_TAG]) + run(bytes(data))
+
+
+RECEIVE_FIXED = {
+    "ua_doubled_flags": cmd(SNRM, 1) + raw(0x7E, 0x7E, 0x01, 0x73, 0x83, 0x57, 0x7E, 0x7E),
+    "ua_then_second_frame": cmd(SNRM, 1) + raw(0x7E, 0x01, 0x73, 0x83, 0x57, 0x7E, 0x7E, 0x02,
+                                               0x73, 0x00, 0x00, 0x7E),
+    "ua_trailing_bytes": cmd(SNRM, 1) + raw(0x7E, 0x01, 0x73, 0x83, 0x57, 0x7E, 0x7E, 0x01),
+    "ua_without_opening_flag": cmd(SNRM, 1) + raw(0x01, 0x73, 0x83, 0x57, 0x7E),
+    "lone_zero_byte": cmd(SNRM, 1) + raw(0x00),
+    "escaped_control_byte": cmd(SNRM, 1) + bytes([3, 0x7E]) + run(b""),
+    "escape_before_other_byte": cmd(SNRM, 1) + bytes([3, 0x73]) + run(b"\x7d\x01"),
+}
+
 # --- discovery: operation, depth, address, arguments ------------------------
 (SCAN_ALL, BSEARCH, SCAN_AT, SCAN_PATTERN, SCAN_KNOWN, SET_ADDR, ADD_ADDR, SET_ALL, RESET_ALL,
  HDLC, VERSIONS, REG_SCAN, REG_SINGLE) = range(13)
@@ -165,6 +185,8 @@ def main():
         sys.exit(__doc__)
     build = sys.argv[1]
     record_seeds(build, "receive", {k: (DEMO, True, v) for k, v in RECEIVE.items()})
+    for name, seed in RECEIVE_FIXED.items():
+        (ROOT / "fuzz" / "corpus" / "receive" / name).write_bytes(seed)
     record_seeds(build, "discovery", DISCOVERY)
     record_seeds(build, "layer7", {k: (DEMO, True, v) for k, v in LAYER7.items()})
 
