@@ -32,6 +32,7 @@
 #include "aldlink/procedures/retep.h"
 #include "bench/alloc_count.h"
 #include "bench/bench_jobs.h"
+#include "bench/child_run.h"
 #include "bench/line_counter.h"
 #include "sim/bus.h"
 #include "sim/sim_platform.h"
@@ -41,25 +42,13 @@
 namespace {
 
 using aldbench::CountingPlatform;
+using aldbench::InChild;
 using aldbench::Job;
 using aldbench::JobInfo;
 using aldbench::JobKind;
-
-// What a child measured, sent to the parent through a pipe.
-struct Report {
-  int ok = 0;  // 1 done, 0 the job failed, -1 its preparation failed
-  char detail[160] = {};
-  int64_t clockUs = 0;  // process clock: virtual time, or real time
-  int64_t wallUs = 0;
-  int64_t cpuUs = 0;  // user + system of the controller process during the job
-  int64_t frames = 0;
-  int64_t exchanges = 0;
-  int64_t allocations = 0;  // the controller's, outside the line
-  int64_t lineAllocations = 0;
-  int64_t operations = 0;
-  int64_t operationAllocations = 0;
-  long maxRssKb = 0;  // filled in by the parent
-};
+using aldbench::Report;
+using aldbench::SetDetail;
+using aldbench::SimProcess;
 
 struct Options {
   bool quick = false;
@@ -93,60 +82,8 @@ int64_t CpuUs() {
          ru.ru_stime.tv_usec;
 }
 
-void SetDetail(Report& r, const std::string& text) {
-  std::snprintf(r.detail, sizeof r.detail, "%s", text.c_str());
-}
-
-// Where the children's standard output (the controller's trace) goes.
-std::string gTracePath = "/dev/null";
 // Measurements that could not be taken or whose job failed; the exit status.
 int gFailures = 0;
-
-// Runs `body` in a child process with standard output sent to the trace
-// file. False when the child could not run or died without a report.
-template <typename F>
-bool InChild(F body, Report& out) {
-  int fds[2];
-  if (pipe(fds) != 0) return false;
-  std::fflush(stdout);
-  std::fflush(stderr);
-  const pid_t pid = fork();
-  if (pid < 0) return false;
-  if (pid == 0) {
-    close(fds[0]);
-    const int trace = open(gTracePath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-    if (trace >= 0) dup2(trace, STDOUT_FILENO);
-    Report r;
-    body(r);
-    std::fflush(stdout);
-    const char* p = reinterpret_cast<const char*>(&r);
-    size_t left = sizeof r;
-    while (left > 0) {
-      const ssize_t n = write(fds[1], p, left);
-      if (n <= 0) _exit(1);
-      p += n;
-      left -= static_cast<size_t>(n);
-    }
-    _exit(0);
-  }
-  close(fds[1]);
-  Report r;
-  char* p = reinterpret_cast<char*>(&r);
-  size_t got = 0;
-  while (got < sizeof r) {
-    const ssize_t n = read(fds[0], p + got, sizeof r - got);
-    if (n <= 0) break;
-    got += static_cast<size_t>(n);
-  }
-  close(fds[0]);
-  int status = 0;
-  rusage ru{};
-  wait4(pid, &status, 0, &ru);
-  if (got != sizeof r) return false;
-  r.maxRssKb = ru.ru_maxrss;
-  out = r;
-  return true;
-}
 
 // Prepares and times one job on the platform and clock installed now.
 void TimeJob(JobKind kind, CountingPlatform& line, const std::string& workDir, Report& r) {
@@ -206,53 +143,6 @@ void RealJob(JobKind kind, const std::string& pty, const std::string& workDir, R
   TimeJob(kind, line, workDir, r);
   ald::SetAdapterPlatform(nullptr);
 }
-
-// aldsim serving `site` on a pseudo-terminal.
-class SimProcess {
- public:
-  bool Start(const std::string& aldsim, const std::string& site, std::string& error) {
-    int fds[2];
-    if (pipe(fds) != 0) return false;
-    std::fflush(stdout);
-    pid_ = fork();
-    if (pid_ < 0) {
-      error = "fork failed";
-      return false;
-    }
-    if (pid_ == 0) {
-      dup2(fds[1], STDOUT_FILENO);
-      close(fds[0]);
-      close(fds[1]);
-      execl(aldsim.c_str(), "aldsim", "-q", site.c_str(), static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(fds[1]);
-    std::string line;
-    char c = 0;
-    while (read(fds[0], &c, 1) == 1 && c != '\n') line.push_back(c);
-    close(fds[0]);
-    if (line.empty()) {
-      error = "aldsim (" + aldsim + ") printed no terminal";
-      Stop();
-      return false;
-    }
-    pty_ = line;
-    return true;
-  }
-  void Stop() {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      waitpid(pid_, nullptr, 0);
-      pid_ = -1;
-    }
-  }
-  ~SimProcess() { Stop(); }
-  const std::string& pty() const { return pty_; }
-
- private:
-  pid_t pid_ = -1;
-  std::string pty_;
-};
 
 double Seconds(int64_t us) {
   return static_cast<double>(us) / 1e6;
@@ -490,7 +380,7 @@ int main(int argc, char** argv) {
       o.sites = argv[++i];
       o.extraArgs += " --sites " + o.sites;
     } else if (a == "--trace" && i + 1 < argc) {
-      gTracePath = argv[++i];
+      aldbench::SetChildTrace(argv[++i]);
     } else if (a == "--aldsim" && i + 1 < argc) {
       o.aldsim = argv[++i];
       o.extraArgs += " --aldsim " + o.aldsim;

@@ -163,9 +163,9 @@ class TableReporter final : public benchmark::BenchmarkReporter {
       }
       // CPU time, as the rates: other work on the machine does not skew it.
       const double ns = r.GetAdjustedCPUTime() * (r.time_unit == benchmark::kNanosecond    ? 1.0
-                                                   : r.time_unit == benchmark::kMicrosecond ? 1e3
-                                                   : r.time_unit == benchmark::kMillisecond ? 1e6
-                                                                                            : 1e9);
+                                                  : r.time_unit == benchmark::kMicrosecond ? 1e3
+                                                  : r.time_unit == benchmark::kMillisecond ? 1e6
+                                                                                           : 1e9);
       auto counter = [&](const char* name) {
         auto it = r.counters.find(name);
         return it == r.counters.end() ? 0.0 : static_cast<double>(it->second);
