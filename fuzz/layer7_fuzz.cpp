@@ -86,6 +86,8 @@ void Run(fuzz::FuzzInput& in, int generation, int address) {
       Ret ep;
       ep.OpenConnection();
       ep.GetDeviceType(address, &p);
+      ep.EnableDevice(address, &p);
+      ep.DisableDevice(address, &p);
       break;
     }
     case kInfo: {
@@ -111,6 +113,7 @@ void Run(fuzz::FuzzInput& in, int generation, int address) {
       ep.OpenConnection();
       ep.GetAlarmStatus(address, generation, &p);
       ep.ClearActiveAlarms(address, generation, &p);
+      ep.AlarmSubscribe(address, &p);
       break;
     }
     case kSelfTest: {
@@ -174,6 +177,9 @@ void Run(fuzz::FuzzInput& in, int generation, int address) {
       ep.AntennaGetAlarmStatus(address, subunit, &p);
       ep.AntennaGetDeviceData(address, subunit, args, length, &p);
       ep.AntennaSetTilt(address, subunit, value, &p);
+      ep.AntennaCalibrate(address, subunit, &p);
+      ep.AntennaSetDeviceData(address, subunit, args, length, &p);
+      ep.AntennaClearAlarms(address, subunit, &p);
       break;
     }
     case kTmaModeGain: {
@@ -198,6 +204,8 @@ void Run(fuzz::FuzzInput& in, int generation, int address) {
       ep.TMAGetSupportedNonLinearGainValues(address, subunit, &p);
       ep.TMAGetAlarmStatus(address, subunit, &p);
       ep.TMAGetDeviceData(address, subunit, args, length, &p);
+      ep.TMASetDeviceData(address, subunit, args, length, &p);
+      ep.TMAClearAlarms(address, subunit, &p);
       break;
     }
     case kRetObject: {
@@ -215,6 +223,10 @@ void Run(fuzz::FuzzInput& in, int generation, int address) {
       SNMPRETData record;
       std::memset(&record, 0, sizeof record);
       device->GetSNMPRETData(subunit, record);
+      device->SetTilt(subunit, value);
+      device->ClearActiveAlarms(subunit);
+      std::memcpy(&dd, args, sizeof dd < sizeof args ? sizeof dd : sizeof args);
+      device->SetDeviceData(subunit, args, dd);
       break;
     }
     case kTmaObject: {
@@ -235,6 +247,13 @@ void Run(fuzz::FuzzInput& in, int generation, int address) {
       DeviceData dd;
       std::memset(&dd, 0, sizeof dd);
       device->GetDeviceData(subunit, dd, 1);
+      auto alarms = std::make_unique<unsigned char[]>(256);
+      device->GetAlarmStatus(subunit, alarms.get(), 1);
+      device->SetMode(subunit, (value & 1) != 0 ? kTMAModeBypass : kTMAModeNormal);
+      device->SetGain(subunit, value & 0xFF);
+      device->ClearActiveAlarms(subunit);
+      std::memcpy(&dd, args, sizeof dd < sizeof args ? sizeof dd : sizeof args);
+      device->SetDeviceData(subunit, args, dd);
       break;
     }
     case kLink: {
