@@ -32,7 +32,7 @@ ctest --test-dir build --output-on-failure -j"$jobs"
 
 step "sanitizer build (clang, ASan + UBSan, fuzz programs)"
 CC=clang-14 CXX=clang++-14 cmake -S . -B build-sanitize -G Ninja \
-  -DALD_SANITIZE=ON -DALD_FUZZ=ON -DALD_BUILD_TESTS=ON -DALD_BUILD_BENCH=OFF
+  -DALD_SANITIZE=ON -DALD_FUZZ=ON -DALD_BUILD_TESTS=ON
 cmake --build build-sanitize
 export ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
