@@ -223,6 +223,11 @@ void Run(fuzz::FuzzInput& in, int generation, int address) {
       SNMPRETData record;
       std::memset(&record, 0, sizeof record);
       device->GetSNMPRETData(subunit, record);
+      char texts[4][64] = {};
+      device->GetInformation(texts[0], texts[1], texts[2], texts[3], 1);
+      auto user = std::make_unique<char[]>(48);
+      device->ReadUserData(user.get(), 48, value & 0xFF);
+      device->WriteUserData(args, length, value & 0xFF);
       device->SetTilt(subunit, value);
       device->ClearActiveAlarms(subunit);
       std::memcpy(&dd, args, sizeof dd < sizeof args ? sizeof dd : sizeof args);
@@ -249,6 +254,11 @@ void Run(fuzz::FuzzInput& in, int generation, int address) {
       device->GetDeviceData(subunit, dd, 1);
       auto alarms = std::make_unique<unsigned char[]>(256);
       device->GetAlarmStatus(subunit, alarms.get(), 1);
+      device->SelfTest();
+      device->AlarmSubscribe();
+      device->PollDevice(0);
+      device->SwitchAISGVersion(1);
+      device->ResetSoftware();
       device->SetMode(subunit, (value & 1) != 0 ? kTMAModeBypass : kTMAModeNormal);
       device->SetGain(subunit, value & 0xFF);
       device->ClearActiveAlarms(subunit);
