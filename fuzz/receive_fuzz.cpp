@@ -45,12 +45,20 @@ void ParseEverything(AISGHDLC& link, int address) {
   link.GetSNRM(address);
   link.GetDISC(address);
   link.GetRR(address);
-  link.GetXIDParams(answerAddress, version, buffer, length);
-  link.GetXIDUserParams(answerAddress, version, buffer, length);
-  link.GetXIDScan(answerAddress, version, buffer, length);
-  link.GetXIDAddress(answerAddress, version, buffer, length);
-  link.GetInfo(address, 1, buffer);
-  link.GetInfo(address, 2, buffer);
+  // An accepted XID answer names a station and a generation, and its
+  // parameters lie inside the frame.
+  auto checkXid = [&](int result) {
+    if (result != 0) return;
+    // Flags, address, control, format, group, group length and FCS take 9
+    // of at most 256 bytes.
+    if (version < 1 || version > 2 || length < 0 || length > 256 - 9) __builtin_trap();
+  };
+  checkXid(link.GetXIDParams(answerAddress, version, buffer, length));
+  checkXid(link.GetXIDUserParams(answerAddress, version, buffer, length));
+  checkXid(link.GetXIDScan(answerAddress, version, buffer, length));
+  checkXid(link.GetXIDAddress(answerAddress, version, buffer, length));
+  if (link.GetInfo(address, 1, buffer) == 0 && !link.IsReadINFO()) __builtin_trap();
+  if (link.GetInfo(address, 2, buffer) == 0 && !link.IsReadINFO()) __builtin_trap();
   link.GetHdlcCtrlCode();
   const int size = link.GetFrameSize();
   if (size < 0 || size > 80) __builtin_trap();
