@@ -69,8 +69,18 @@ void Run(ald::sim::DeviceList devices) {
   if (AISGDevice::GetNumberOfDevices() > static_cast<int>(count)) {
     fuzz::Broken("the scan found more devices than the site has");
   }
+  static const std::string image = [] {
+    const std::string path = fuzz::ScratchDir() + "/site-image.bin";
+    const std::string bytes(150, '\x5A');
+    fuzz::WriteWholeFile(path, bytes.data(), bytes.size());
+    return path;
+  }();
   for (int i = 0; i < AISGDevice::GetNumberOfDevices(); ++i) {
     AISGDevice* d = AISGDevice::GetDevices()[i];
+    d->SelfTest();
+    d->ClearActiveAlarms();
+    std::string files = image;
+    d->DownloadSoftware(files.data());
     DeviceData data;
     int value = 0;
     if (auto* ret = dynamic_cast<RETDevice*>(d)) {
