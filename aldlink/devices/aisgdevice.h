@@ -79,6 +79,10 @@ class AISGDevice {
                                 ald::HString& errorCodes);
 
  public:
+  // Two lower-case hex digits of `c`; the second form does `count` bytes and
+  // writes no terminator.
+  static void Char2Hex(char c, char* out);
+  static void Char2Hex(const char* in, int count, char* out);
   // --- Accessors ---------------------------------------------------------------
   int GetDeviceType() const { return devtype; }
   int GetAISGVersion() const { return aisgver; }
@@ -160,10 +164,6 @@ class AISGDevice {
   // the link was not re-established after an address reset.
   int GetInformation(AISGDEVICEEP& ep, AISGDeviceParams& params);
 
-  // Two lower-case hex digits of `c`; the second form does `count` bytes and
-  // writes no terminator.
-  static void Char2Hex(char c, char* out);
-  static void Char2Hex(const char* in, int count, char* out);
   // Right-aligns `src` in `dst`, zero-filled in front; keeps the first
   // `dstLength` bytes when `src` is longer. May overlap; no terminator.
   static void AlignRight(const char* src, int srcLength, char* dst, int dstLength);

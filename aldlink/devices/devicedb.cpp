@@ -585,6 +585,51 @@ void WriteHexDigits(ald::OutFileStream& out, const char* label, const char* digi
   out << label << digits << '\n';
 }
 
+// `count` bytes as hex digits, at most those of the widest hex field.
+void WriteHexBytes(ald::OutFileStream& out, const char* label, const void* bytes, int count) {
+  char hex[2 * kLineBytes / 2 + 1];
+  count = std::clamp(count, 0, kLineBytes / 2);
+  AISGDevice::Char2Hex(static_cast<const char*>(bytes), count, hex);
+  hex[2 * count] = 0;
+  WriteHexDigits(out, label, hex);
+}
+
+// The antenna fields RET and TMA subunits share, in file order: the head
+// (fields 1 to 6) and the installation (9 to 14).
+template <typename S>
+void WriteSubunitHead(ald::OutFileStream& out, const S& s) {
+  WriteDecimal(out, "1  antnumber = ", s.antnumber);
+  WriteText(out, "2  antmodel = ", s.antmodel);
+  WriteText(out, "3  antsn = ", s.antsn);
+  WriteHexBytes(out, "4  antband = ", s.antband, sizeof s.antband);
+  WriteHexBytes(out, "5  antbeam = ", s.antbeam, sizeof s.antbeam);
+  WriteHexBytes(out, "6  antgain = ", s.antgain, sizeof s.antgain);
+}
+
+template <typename S>
+void WriteSubunitInstallation(ald::OutFileStream& out, const S& s) {
+  WriteText(out, "9  insdate = ", s.insdate);
+  WriteText(out, "10 insid = ", s.insid);
+  WriteText(out, "11 baseid = ", s.baseid);
+  WriteText(out, "12 sectorid = ", s.sectorid);
+  WriteDecimal(out, "13 bearing = ", s.bearing);
+  WriteDecimal(out, "14 mechtilt = ", s.mechtilt);
+}
+
+// The subunit blocks and the closing brace of a device block, into fresh
+// subunits numbered 1, 2, ... until the file says otherwise. False when the
+// block is cut short.
+template <typename S, typename ReadFn>
+bool ReadSubunitBlocks(ald::InFileStream& in, std::unique_ptr<S[]>& subunits, int count,
+                       const char* tag, int last, int limit, ReadFn read) {
+  subunits.reset();
+  if (count > 0) {
+    subunits = std::make_unique<S[]>(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) subunits[i].antnumber = static_cast<int16_t>(i + 1);
+  }
+  return ReadSubunits(in, subunits.get(), count, tag, last, limit, read) && ReadClose(in, false);
+}
+
 }  // namespace
 
 // --- AISGDevice -------------------------------------------------------------------
@@ -838,36 +883,17 @@ int RETDevice::WriteObject(ald::OutFileStream& out) {
   out << "RETDevice\n"
       << "{\n";
   AISGDevice::WriteObject(out);
-  char hex[2 * 64 + 1];
   for (int i = 0; i < subunitcount && subunits != nullptr; ++i) {
     const RETSubunit& s = subunits[i];
     out << "RETSubunit\n"
         << "{\n";
-    WriteDecimal(out, "1  antnumber = ", s.antnumber);
-    WriteText(out, "2  antmodel = ", s.antmodel);
-    WriteText(out, "3  antsn = ", s.antsn);
-    Char2Hex(reinterpret_cast<const char*>(s.antband), sizeof s.antband, hex);
-    hex[2 * sizeof s.antband] = 0;
-    WriteHexDigits(out, "4  antband = ", hex);
-    Char2Hex(reinterpret_cast<const char*>(s.antbeam), sizeof s.antbeam, hex);
-    hex[2 * sizeof s.antbeam] = 0;
-    WriteHexDigits(out, "5  antbeam = ", hex);
-    Char2Hex(reinterpret_cast<const char*>(s.antgain), sizeof s.antgain, hex);
-    hex[2 * sizeof s.antgain] = 0;
-    WriteHexDigits(out, "6  antgain = ", hex);
+    WriteSubunitHead(out, s);
     WriteDecimal(out, "7  antmaxtilt = ", s.antmaxtilt);
     WriteDecimal(out, "8  antmintilt = ", s.antmintilt);
-    WriteText(out, "9  insdate = ", s.insdate);
-    WriteText(out, "10 insid = ", s.insid);
-    WriteText(out, "11 baseid = ", s.baseid);
-    WriteText(out, "12 sectorid = ", s.sectorid);
-    WriteDecimal(out, "13 bearing = ", s.bearing);
-    WriteDecimal(out, "14 mechtilt = ", s.mechtilt);
+    WriteSubunitInstallation(out, s);
     WriteDecimal(out, "21 status = ", s.status);
-    const int alarms = std::min(static_cast<int>(std::strlen(s.alarm)), kRetAlarmsWritten);
-    Char2Hex(s.alarm, alarms, hex);
-    hex[2 * alarms] = 0;
-    WriteHexDigits(out, "22 alarm = ", hex);
+    WriteHexBytes(out, "22 alarm = ", s.alarm,
+                  std::min(static_cast<int>(std::strlen(s.alarm)), kRetAlarmsWritten));
     WriteDecimal(out, "23 curtilt = ", s.curtilt);
     out << "}\n";
   }
@@ -879,16 +905,10 @@ int RETDevice::ReadObject(ald::InFileStream& in) {
   std::printf("RETDevice::ReadObject()\n");
   if (!ReadOpen(in)) return -1;
   AISGDevice::ReadObject(in);
-  subunits.reset();
-  if (subunitcount > 0) {
-    subunits = std::make_unique<RETSubunit[]>(static_cast<size_t>(subunitcount));
-    for (int i = 0; i < subunitcount; ++i) subunits[i].antnumber = static_cast<int16_t>(i + 1);
-  }
-  if (!ReadSubunits(in, subunits.get(), subunitcount, "RETSubunit", kRetLast, kRetFields,
-                    ReadRetField)) {
+  if (!ReadSubunitBlocks(in, subunits, subunitcount, "RETSubunit", kRetLast, kRetFields,
+                         ReadRetField)) {
     return -1;
   }
-  if (!ReadClose(in, false)) return -1;
   UpdateAlarmCount();
   return 0;
 }
@@ -899,51 +919,27 @@ int TMADevice::WriteObject(ald::OutFileStream& out) {
   out << "TMADevice\n"
       << "{\n";
   AISGDevice::WriteObject(out);
-  char hex[2 * 1 + 2 * (TMASubunit::kMaxNonLinearGains + kTmaAlarmsWritten) + 1];
   for (int i = 0; i < subunitcount && subunits != nullptr; ++i) {
     const TMASubunit& s = subunits[i];
     out << "TMASubunit\n"
         << "{\n";
-    WriteDecimal(out, "1  antnumber = ", s.antnumber);
-    WriteText(out, "2  antmodel = ", s.antmodel);
-    WriteText(out, "3  antsn = ", s.antsn);
-    Char2Hex(reinterpret_cast<const char*>(s.antband), sizeof s.antband, hex);
-    hex[2 * sizeof s.antband] = 0;
-    WriteHexDigits(out, "4  antband = ", hex);
-    Char2Hex(reinterpret_cast<const char*>(s.antbeam), sizeof s.antbeam, hex);
-    hex[2 * sizeof s.antbeam] = 0;
-    WriteHexDigits(out, "5  antbeam = ", hex);
-    Char2Hex(reinterpret_cast<const char*>(s.antgain), sizeof s.antgain, hex);
-    hex[2 * sizeof s.antgain] = 0;
-    WriteHexDigits(out, "6  antgain = ", hex);
-    WriteText(out, "9  insdate = ", s.insdate);
-    WriteText(out, "10 insid = ", s.insid);
-    WriteText(out, "11 baseid = ", s.baseid);
-    WriteText(out, "12 sectorid = ", s.sectorid);
-    WriteDecimal(out, "13 bearing = ", s.bearing);
-    WriteDecimal(out, "14 mechtilt = ", s.mechtilt);
+    WriteSubunitHead(out, s);
+    WriteSubunitInstallation(out, s);
     WriteDecimal(out, "15 tmatype = ", s.tmatype);
-    Char2Hex(reinterpret_cast<const char*>(s.rxband), sizeof s.rxband, hex);
-    hex[2 * sizeof s.rxband] = 0;
-    WriteHexDigits(out, "16 rxband = ", hex);
-    Char2Hex(reinterpret_cast<const char*>(s.txband), sizeof s.txband, hex);
-    hex[2 * sizeof s.txband] = 0;
-    WriteHexDigits(out, "17 txband = ", hex);
+    WriteHexBytes(out, "16 rxband = ", s.rxband, sizeof s.rxband);
+    WriteHexBytes(out, "17 txband = ", s.txband, sizeof s.txband);
     WriteDecimal(out, "18 maxgain = ", s.maxgain);
     WriteDecimal(out, "19 mingain = ", s.mingain);
     WriteDecimal(out, "20 resolution = ", s.resolution);
     // The count never claims more values than the member holds.
-    const int gains = std::min(static_cast<int>(s.nlgain[0]), TMASubunit::kMaxNonLinearGains);
-    hex[0] = 0;
-    Char2Hex(static_cast<char>(gains), hex);
-    Char2Hex(reinterpret_cast<const char*>(s.nlgain + 1), gains, hex + 2);
-    hex[2 + 2 * gains] = 0;
-    WriteHexDigits(out, "21 nlgain = ", hex);
+    unsigned char gains[1 + TMASubunit::kMaxNonLinearGains];
+    const int count = std::min(static_cast<int>(s.nlgain[0]), TMASubunit::kMaxNonLinearGains);
+    gains[0] = static_cast<unsigned char>(count);
+    std::memcpy(gains + 1, s.nlgain + 1, static_cast<size_t>(count));
+    WriteHexBytes(out, "21 nlgain = ", gains, 1 + count);
     WriteDecimal(out, "22 status = ", s.status);
-    const int alarms = std::min(static_cast<int>(std::strlen(s.alarm)), kTmaAlarmsWritten);
-    Char2Hex(s.alarm, alarms, hex);
-    hex[2 * alarms] = 0;
-    WriteHexDigits(out, "23 alarm = ", hex);
+    WriteHexBytes(out, "23 alarm = ", s.alarm,
+                  std::min(static_cast<int>(std::strlen(s.alarm)), kTmaAlarmsWritten));
     WriteDecimal(out, "24 function = ", s.function);
     WriteDecimal(out, "25 mode = ", s.mode);
     WriteDecimal(out, "26 curgain = ", s.curgain);
@@ -957,16 +953,10 @@ int TMADevice::ReadObject(ald::InFileStream& in) {
   std::printf("TMADevice::ReadObject()\n");
   if (!ReadOpen(in)) return -1;
   AISGDevice::ReadObject(in);
-  subunits.reset();
-  if (subunitcount > 0) {
-    subunits = std::make_unique<TMASubunit[]>(static_cast<size_t>(subunitcount));
-    for (int i = 0; i < subunitcount; ++i) subunits[i].antnumber = static_cast<int16_t>(i + 1);
-  }
-  if (!ReadSubunits(in, subunits.get(), subunitcount, "TMASubunit", kTmaLast, kTmaFields,
-                    ReadTmaField)) {
+  if (!ReadSubunitBlocks(in, subunits, subunitcount, "TMASubunit", kTmaLast, kTmaFields,
+                         ReadTmaField)) {
     return -1;
   }
-  if (!ReadClose(in, false)) return -1;
   UpdateAlarmCount();
   return 0;
 }
