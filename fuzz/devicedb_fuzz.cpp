@@ -64,71 +64,56 @@ void Terminated(const char* field, size_t size, const char* name) {
   }
 }
 
+// Every text of a summary record must end inside its field.
+#define TERMINATED(record, field) Terminated(record.field, sizeof record.field, #field)
+
+template <typename Summary>
+void CheckCommonSummary(const Summary& r) {
+  TERMINATED(r, address);
+  TERMINATED(r, antnumber);
+  TERMINATED(r, devtype);
+  TERMINATED(r, aisgver);
+  TERMINATED(r, version3gpp);
+  TERMINATED(r, uniqueid);
+  TERMINATED(r, vendorid);
+  TERMINATED(r, productnumber);
+  TERMINATED(r, sn);
+  TERMINATED(r, hwver);
+  TERMINATED(r, swver);
+  TERMINATED(r, antmodel);
+  TERMINATED(r, antsn);
+  TERMINATED(r, antband);
+  TERMINATED(r, antbeam);
+  TERMINATED(r, antgain);
+  TERMINATED(r, insdate);
+  TERMINATED(r, insid);
+  TERMINATED(r, baseid);
+  TERMINATED(r, sectorid);
+  TERMINATED(r, bearing);
+  TERMINATED(r, mechtilt);
+  TERMINATED(r, status);
+  TERMINATED(r, alarm);
+}
+
 void CheckSummary(const SNMPRETData& r) {
-  Terminated(r.address, sizeof r.address, "address");
-  Terminated(r.antnumber, sizeof r.antnumber, "antnumber");
-  Terminated(r.devtype, sizeof r.devtype, "devtype");
-  Terminated(r.aisgver, sizeof r.aisgver, "aisgver");
-  Terminated(r.version3gpp, sizeof r.version3gpp, "version3gpp");
-  Terminated(r.uniqueid, sizeof r.uniqueid, "uniqueid");
-  Terminated(r.vendorid, sizeof r.vendorid, "vendorid");
-  Terminated(r.productnumber, sizeof r.productnumber, "productnumber");
-  Terminated(r.sn, sizeof r.sn, "sn");
-  Terminated(r.hwver, sizeof r.hwver, "hwver");
-  Terminated(r.swver, sizeof r.swver, "swver");
-  Terminated(r.antmodel, sizeof r.antmodel, "antmodel");
-  Terminated(r.antsn, sizeof r.antsn, "antsn");
-  Terminated(r.antband, sizeof r.antband, "antband");
-  Terminated(r.antbeam, sizeof r.antbeam, "antbeam");
-  Terminated(r.antgain, sizeof r.antgain, "antgain");
-  Terminated(r.antmaxtilt, sizeof r.antmaxtilt, "antmaxtilt");
-  Terminated(r.antmintilt, sizeof r.antmintilt, "antmintilt");
-  Terminated(r.insdate, sizeof r.insdate, "insdate");
-  Terminated(r.insid, sizeof r.insid, "insid");
-  Terminated(r.baseid, sizeof r.baseid, "baseid");
-  Terminated(r.sectorid, sizeof r.sectorid, "sectorid");
-  Terminated(r.bearing, sizeof r.bearing, "bearing");
-  Terminated(r.mechtilt, sizeof r.mechtilt, "mechtilt");
-  Terminated(r.status, sizeof r.status, "status");
-  Terminated(r.alarm, sizeof r.alarm, "alarm");
-  Terminated(r.curtilt, sizeof r.curtilt, "curtilt");
+  CheckCommonSummary(r);
+  TERMINATED(r, antmaxtilt);
+  TERMINATED(r, antmintilt);
+  TERMINATED(r, curtilt);
 }
 
 void CheckSummary(const SNMPTMAData& r) {
-  Terminated(r.address, sizeof r.address, "address");
-  Terminated(r.antnumber, sizeof r.antnumber, "antnumber");
-  Terminated(r.devtype, sizeof r.devtype, "devtype");
-  Terminated(r.aisgver, sizeof r.aisgver, "aisgver");
-  Terminated(r.version3gpp, sizeof r.version3gpp, "version3gpp");
-  Terminated(r.uniqueid, sizeof r.uniqueid, "uniqueid");
-  Terminated(r.vendorid, sizeof r.vendorid, "vendorid");
-  Terminated(r.productnumber, sizeof r.productnumber, "productnumber");
-  Terminated(r.sn, sizeof r.sn, "sn");
-  Terminated(r.hwver, sizeof r.hwver, "hwver");
-  Terminated(r.swver, sizeof r.swver, "swver");
-  Terminated(r.antmodel, sizeof r.antmodel, "antmodel");
-  Terminated(r.antsn, sizeof r.antsn, "antsn");
-  Terminated(r.antband, sizeof r.antband, "antband");
-  Terminated(r.antbeam, sizeof r.antbeam, "antbeam");
-  Terminated(r.antgain, sizeof r.antgain, "antgain");
-  Terminated(r.insdate, sizeof r.insdate, "insdate");
-  Terminated(r.insid, sizeof r.insid, "insid");
-  Terminated(r.baseid, sizeof r.baseid, "baseid");
-  Terminated(r.sectorid, sizeof r.sectorid, "sectorid");
-  Terminated(r.bearing, sizeof r.bearing, "bearing");
-  Terminated(r.mechtilt, sizeof r.mechtilt, "mechtilt");
-  Terminated(r.tmatype, sizeof r.tmatype, "tmatype");
-  Terminated(r.rxband, sizeof r.rxband, "rxband");
-  Terminated(r.txband, sizeof r.txband, "txband");
-  Terminated(r.maxgain, sizeof r.maxgain, "maxgain");
-  Terminated(r.mingain, sizeof r.mingain, "mingain");
-  Terminated(r.resolution, sizeof r.resolution, "resolution");
-  Terminated(r.nlgain, sizeof r.nlgain, "nlgain");
-  Terminated(r.status, sizeof r.status, "status");
-  Terminated(r.alarm, sizeof r.alarm, "alarm");
-  Terminated(r.function, sizeof r.function, "function");
-  Terminated(r.mode, sizeof r.mode, "mode");
-  Terminated(r.curgain, sizeof r.curgain, "curgain");
+  CheckCommonSummary(r);
+  TERMINATED(r, tmatype);
+  TERMINATED(r, rxband);
+  TERMINATED(r, txband);
+  TERMINATED(r, maxgain);
+  TERMINATED(r, mingain);
+  TERMINATED(r, resolution);
+  TERMINATED(r, nlgain);
+  TERMINATED(r, function);
+  TERMINATED(r, mode);
+  TERMINATED(r, curgain);
 }
 
 void CheckDeviceData(const DeviceData& d) {

@@ -309,23 +309,27 @@ int TMADevice::ReadNonLinearGains(int subunit, TMAEP& ep, AISGDeviceParams& p) {
   return r;
 }
 
+template <typename Read>
+int TMADevice::ReadWhenStale(int refresh, Read read) {
+  if (refresh == 0 && state == kStateOk) return 0;
+  int result = kNoAnswer;
+  TMAEP ep;
+  AISGDeviceParams p{};
+  if (OpenConnection(ep, p, 0, 1) == 0) {
+    const int r = read(ep, p);
+    CloseConnection(ep);
+    result = MapResult(r, p);
+  }
+  SaveDevices(0);
+  return result;
+}
+
 int TMADevice::GetSupportedFunctions(int subunit, SupportedFunction& functions, int refresh) {
   std::printf("TMADevice::GetSupportedFunctions(%d)\n", subunit);
   if (aisgver == 1) return kNotSupported;
   if (!ValidSubunit(subunit)) return kBadSubunit;
-  int result = 0;
-  if (refresh != 0 || state != kStateOk) {
-    TMAEP ep;
-    AISGDeviceParams p{};
-    if (OpenConnection(ep, p, 0, 1) != 0) {
-      result = kNoAnswer;
-    } else {
-      const int r = ReadFunctions(subunit, ep, p);
-      CloseConnection(ep);
-      result = MapResult(r, p);
-    }
-    SaveDevices(0);
-  }
+  const int result = ReadWhenStale(
+      refresh, [&](TMAEP& ep, AISGDeviceParams& p) { return ReadFunctions(subunit, ep, p); });
   const TMASubunit& s = Sub(subunit);
   functions.flags = static_cast<uint8_t>(s.function);
   functions.maxgain = s.maxgain;
@@ -338,19 +342,8 @@ int TMADevice::GetNonLinearGains(int subunit, char* gains, int& count, int refre
   std::printf("TMADevice::GetNonLinearGains(%d)\n", subunit);
   if (aisgver == 1) return kNotSupported;
   if (!ValidSubunit(subunit)) return kBadSubunit;
-  int result = 0;
-  if (refresh != 0 || state != kStateOk) {
-    TMAEP ep;
-    AISGDeviceParams p{};
-    if (OpenConnection(ep, p, 0, 1) != 0) {
-      result = kNoAnswer;
-    } else {
-      const int r = ReadNonLinearGains(subunit, ep, p);
-      CloseConnection(ep);
-      result = MapResult(r, p);
-    }
-    SaveDevices(0);
-  }
+  const int result = ReadWhenStale(
+      refresh, [&](TMAEP& ep, AISGDeviceParams& p) { return ReadNonLinearGains(subunit, ep, p); });
   const TMASubunit& s = Sub(subunit);
   const int n = std::min<int>(s.nlgain[0], TMASubunit::kMaxNonLinearGains);
   if (gains != nullptr) {
@@ -569,19 +562,9 @@ int TMADevice::ReadDataSet(int subunit, TMAEP& ep, AISGDeviceParams& p, int* los
 int TMADevice::GetDeviceData(int subunit, DeviceData& data, int refresh) {
   std::printf("TMADevice::GetDeviceData(%d)\n", subunit);
   if (!ValidSubunit(subunit)) return kBadSubunit;
-  int result = 0;
-  if (refresh != 0 || state != kStateOk) {
-    TMAEP ep;
-    AISGDeviceParams p{};
-    if (OpenConnection(ep, p, 0, 1) != 0) {
-      result = kNoAnswer;
-    } else {
-      const int r = ReadDataSet(subunit, ep, p, nullptr);
-      CloseConnection(ep);
-      result = MapResult(r, p);
-    }
-    SaveDevices(0);
-  }
+  const int result = ReadWhenStale(refresh, [&](TMAEP& ep, AISGDeviceParams& p) {
+    return ReadDataSet(subunit, ep, p, nullptr);
+  });
   const TMASubunit& s = Sub(subunit);
   ald::subunit::CopyCommonData(data, s);
   data.tmatype = s.tmatype;

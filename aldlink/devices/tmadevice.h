@@ -233,4 +233,9 @@ class TMADevice : public AISGDevice {
   int ReadFunctions(int subunit, TMAEP& ep, AISGDeviceParams& p);
   int ReadNonLinearGains(int subunit, TMAEP& ep, AISGDeviceParams& p);
   int MapResult(int r, const AISGDeviceParams& p);
+  // Reads a subunit's values into the cache with `read(ep, p)` when the
+  // caller asks for it or the cache cannot be trusted: the mapped result, or
+  // 0 when the cache serves.
+  template <typename Read>
+  int ReadWhenStale(int refresh, Read read);
 };
