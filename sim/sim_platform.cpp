@@ -1,11 +1,15 @@
 #include "sim/sim_platform.h"
 
+#include <strings.h>
+
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <string>
 
 #include "sim/sim_line.h"
 #include "sim/site_file.h"
+#include "support/clock.h"
 
 namespace ald::sim {
 
@@ -47,6 +51,29 @@ std::unique_ptr<SerialPort> SimPlatform::OpenPort(int portNumber) {
   return std::make_unique<OpenLine>(bus_, open_);
 }
 
+namespace {
+
+// ALDLINK_SIM_CLOCK=virtual runs the simulated line on a virtual clock: the
+// line's pauses (tilt movements, calibration, download writes, poll
+// intervals) then cost no real time, for demonstrations and for end-to-end
+// tests of whole programs. Real time stays the default; an unknown value is
+// named and ignored rather than guessed at.
+void UseClockFromEnvironment() {
+  const char* mode = std::getenv("ALDLINK_SIM_CLOCK");
+  if (mode == nullptr || *mode == '\0' || strcasecmp(mode, "real") == 0) return;
+  if (strcasecmp(mode, "virtual") != 0) {
+    std::fprintf(stderr,
+                 "ALDLINK_SIM_CLOCK: unknown value '%s' (virtual or real); real time is used\n",
+                 mode);
+    return;
+  }
+  // Starts at the real calendar time, so dates in traces stay plausible.
+  static VirtualClock* const clock = new VirtualClock(std::time(nullptr));
+  SetClock(clock);
+}
+
+}  // namespace
+
 AdapterPlatform* PlatformFromEnvironment() {
   // Built once; a site that failed to load is not retried.
   static SimPlatform* platform = []() -> SimPlatform* {
@@ -59,6 +86,7 @@ AdapterPlatform* PlatformFromEnvironment() {
       std::fflush(stdout);
       return nullptr;
     }
+    UseClockFromEnvironment();
     // Kept for the life of the process, like a real adapter's line.
     auto* bus = new SimBus(std::move(devices));
     return new SimPlatform(*bus);
