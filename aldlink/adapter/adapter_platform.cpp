@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 
-#include "aldlink/adapter/posix_platform.h"
 #include "sim/sim_platform.h"
 
 namespace ald {
@@ -19,10 +18,7 @@ AdapterPlatform& DefaultPlatform() {
     if (site != nullptr && site[0] != '\0') {
       if (AdapterPlatform* simulated = sim::PlatformFromEnvironment()) return simulated;
     }
-    // Never destroyed: ports and chip handles may be released by objects
-    // that outlive static destruction order.
-    static PosixPlatform* const posix = new PosixPlatform();
-    return posix;
+    return &NativeAdapterPlatform();
   }();
   return *chosen;
 }

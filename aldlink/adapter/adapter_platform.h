@@ -34,6 +34,11 @@ class AdapterPlatform {
   virtual std::unique_ptr<SerialPort> OpenPort(int portNumber) = 0;
 };
 
+// The machine's own adapter (termios and libusb on Linux, COM ports, the
+// registry and the vendor libraries on Windows); built on first use and never
+// destroyed. Each platform's unit defines it.
+AdapterPlatform& NativeAdapterPlatform();
+
 // The platform in force for this process.
 AdapterPlatform& GetAdapterPlatform();
 // Installs `platform` (not owned); nullptr returns to the default platform.

@@ -168,4 +168,11 @@ std::unique_ptr<SerialPort> PosixPlatform::OpenPort(int portNumber) {
   return TermiosPort::Open(path);
 }
 
+AdapterPlatform& NativeAdapterPlatform() {
+  // Never destroyed: ports and chip handles may be released by objects that
+  // outlive static destruction order.
+  static PosixPlatform* const posix = new PosixPlatform();
+  return *posix;
+}
+
 }  // namespace ald

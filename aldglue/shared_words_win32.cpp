@@ -1,0 +1,133 @@
+// The words shared by every process of one user that loads this library, on
+// Windows: a named file mapping backed by the paging file, mapped when the
+// library is loaded.
+//
+// Layout and access as on Linux: three aligned 32-bit words, all zero until
+// written; the first is reserved, the second is the process status, the
+// third the download file size. Each access is a single aligned 32-bit load
+// or store, so no lock is needed.
+//
+// The mapping is named "Local\aldglue-<user SID>": the session's own
+// namespace, and the user's security identifier in the name, so that two
+// users of one machine never share the words (a data section shared by the
+// PE image would be shared by every user). The default security of a new
+// mapping admits only its creator's account. ALDGLUE_SHM_NAME overrides the
+// name (tests keep parallel runs apart with it). The mapping lives while
+// any process holds it; when it cannot be had the words stay private to the
+// process.
+#include <sddl.h>
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "aldglue/aldglue.h"
+
+namespace {
+
+constexpr int kWordCount = 3;
+constexpr int kStatusWord = 1;
+constexpr int kSizeWord = 2;
+constexpr DWORD kObjectSize = 4096;
+
+alignas(4) uint32_t privateWords[kWordCount] = {};
+
+// The string form of this process's user SID; empty when it cannot be read.
+std::string UserSid() {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return {};
+  std::string sid;
+  DWORD size = 0;
+  GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+  if (size > 0) {
+    std::string buffer(size, '\0');
+    if (GetTokenInformation(token, TokenUser, buffer.data(), size, &size)) {
+      char* text = nullptr;
+      if (ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text)) {
+        sid = text;
+        LocalFree(text);
+      }
+    }
+  }
+  CloseHandle(token);
+  return sid;
+}
+
+std::string MappingName() {
+  const char* override = std::getenv("ALDGLUE_SHM_NAME");
+  if (override != nullptr && override[0] != '\0') {
+    // Linux names begin with a slash; a mapping name needs none.
+    std::string name = override;
+    while (!name.empty() && name.front() == '/') name.erase(0, 1);
+    if (!name.empty()) return "Local\\" + name;
+  }
+  const std::string sid = UserSid();
+  return sid.empty() ? std::string() : "Local\\aldglue-" + sid;
+}
+
+struct SharedWords {
+  HANDLE mapping = nullptr;
+  uint32_t* words = privateWords;
+
+  SharedWords() {
+    const std::string name = MappingName();
+    if (name.empty()) return;
+    // A new mapping of the paging file is zero-filled; a second process
+    // opens the same one.
+    mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, kObjectSize,
+                                 name.c_str());
+    if (mapping == nullptr) return;
+    void* view = MapViewOfFile(mapping, FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, kObjectSize);
+    if (view == nullptr) {
+      CloseHandle(mapping);
+      mapping = nullptr;
+      return;
+    }
+    words = static_cast<uint32_t*>(view);
+  }
+
+  ~SharedWords() {
+    if (mapping == nullptr) return;
+    uint32_t* view = words;
+    words = privateWords;
+    UnmapViewOfFile(view);
+    CloseHandle(mapping);
+  }
+};
+
+SharedWords shared;
+
+uint32_t Load(int index) {
+  return std::atomic_ref<uint32_t>(shared.words[index]).load(std::memory_order_relaxed);
+}
+
+void Store(int index, uint32_t value) {
+  std::atomic_ref<uint32_t>(shared.words[index]).store(value, std::memory_order_relaxed);
+}
+
+}  // namespace
+
+int setProcessStatus(int, int status) {
+  Store(kStatusWord, static_cast<uint32_t>(status));
+  return 0;
+}
+
+int getProcessStatus(int, int* status) {
+  if (status == nullptr) return kAldglueFailure;
+  *status = static_cast<int>(Load(kStatusWord));
+  return 0;
+}
+
+int setDownloadFileSize(int size) {
+  Store(kSizeWord, static_cast<uint32_t>(size));
+  return 0;
+}
+
+int getDownloadFileSize(int* size) {
+  if (size == nullptr) return kAldglueFailure;
+  *size = static_cast<int>(Load(kSizeWord));
+  return 0;
+}
