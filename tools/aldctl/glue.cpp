@@ -12,6 +12,8 @@
 
 namespace aldctl {
 
+const char* const kGlueLibrary = "libaldglue.so";
+
 std::string ProgramDirectory() {
   char buffer[PATH_MAX];
   const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);

@@ -31,8 +31,9 @@ struct Glue {
 #undef ALDCTL_POINTER
 };
 
-// The library's file name.
-inline constexpr const char* kGlueLibrary = "libaldglue.so";
+// The library's file name (libaldglue.so; aldglue.dll on Windows), given by
+// the platform's unit.
+extern const char* const kGlueLibrary;
 
 // Loads the library from `explicitPath` when given, else from the directory
 // of the running program, else by the normal search; binds every export
