@@ -15,8 +15,9 @@
 // name (tests keep parallel runs apart with it). The mapping lives while
 // any process holds it; when it cannot be had the words stay private to the
 // process.
-#include <sddl.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <sddl.h>
 
 #include <atomic>
 #include <cstdint>

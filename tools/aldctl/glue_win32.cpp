@@ -80,9 +80,9 @@ bool LoadGlue(const std::string& explicitPath, Glue& glue, std::string& error) {
     return false;
   }
   HMODULE module = static_cast<HMODULE>(glue.handle);
-#define ALDCTL_BIND(name)                                                       \
-  glue.name = reinterpret_cast<decltype(&::name)>(                              \
-      reinterpret_cast<void*>(GetProcAddress(module, #name)));
+#define ALDCTL_BIND(name) \
+  glue.name =             \
+      reinterpret_cast<decltype(&::name)>(reinterpret_cast<void*>(GetProcAddress(module, #name)));
   ALDCTL_EXPORTS(ALDCTL_BIND)
 #undef ALDCTL_BIND
   return true;
