@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -13,6 +14,11 @@
 namespace aldctl {
 
 const char* const kGlueLibrary = "libaldglue.so";
+
+bool PortExists(const char* port) {
+  struct stat st {};
+  return port != nullptr && stat(port, &st) == 0;
+}
 
 std::string ProgramDirectory() {
   char buffer[PATH_MAX];

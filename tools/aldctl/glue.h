@@ -40,6 +40,10 @@ extern const char* const kGlueLibrary;
 // that is there. False with a message when no library could be loaded.
 bool LoadGlue(const std::string& explicitPath, Glue& glue, std::string& error);
 
+// Whether the serial port ALDLINK_PORT names is there: a device path on
+// Linux; a COM port name ("COM5", "\\.\COM5") or a path on Windows.
+bool PortExists(const char* port);
+
 // The directory of the running program (empty when unknown).
 std::string ProgramDirectory();
 

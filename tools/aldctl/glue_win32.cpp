@@ -31,6 +31,16 @@ std::string WindowsErrorText(DWORD code) {
 
 }  // namespace
 
+bool PortExists(const char* port) {
+  if (port == nullptr || *port == '\0') return false;
+  std::string name = port;
+  if (name.rfind("\\\\.\\", 0) == 0) name.erase(0, 4);
+  // A COM port is a name in the device namespace, not a file.
+  char target[1024];
+  if (QueryDosDeviceA(name.c_str(), target, sizeof target) != 0) return true;
+  return GetFileAttributesA(port) != INVALID_FILE_ATTRIBUTES;
+}
+
 std::string ProgramDirectory() {
   char buffer[MAX_PATH * 4];
   const DWORD n = GetModuleFileNameA(nullptr, buffer, sizeof buffer);

@@ -456,9 +456,7 @@ bool CheckEnvironment(std::string& error) {
     return false;
   }
   const char* port = std::getenv("ALDLINK_PORT");
-  struct stat st {};
-  if ((site == nullptr || *site == '\0') && port != nullptr && *port != '\0' &&
-      stat(port, &st) != 0) {
+  if ((site == nullptr || *site == '\0') && port != nullptr && *port != '\0' && !PortExists(port)) {
     error = std::string("ALDLINK_PORT names no such port: ") + port;
     return false;
   }
