@@ -5,7 +5,10 @@
 #   2. a second build with clang, AddressSanitizer and UndefinedBehaviorSanitizer
 #      (halting on the first report, leaks included), and all tests again;
 #   3. each libFuzzer program of that build fuzzing for a bounded time
-#      (ALD_FUZZ_SECONDS, 30 by default; 0 skips this step).
+#      (ALD_FUZZ_SECONDS, 30 by default; 0 skips this step);
+#   4. the Windows build (MinGW-w64 cross compiler) and its tests under Wine,
+#      with aldctl.exe scanning the demo site served by aldsim through Wine's
+#      serial code (ALD_WINDOWS=0 skips this step).
 # Run it from anywhere; it works in the checkout it belongs to. As root it first
 # installs the Debian packages it needs.
 set -euo pipefail
@@ -21,7 +24,8 @@ if [ "$(id -u)" -eq 0 ]; then
   apt-get update
   DEBIAN_FRONTEND=noninteractive apt-get install -y \
     build-essential cmake ninja-build pkg-config libusb-1.0-0-dev \
-    libgtest-dev libgmock-dev libbenchmark-dev clang-14 libclang-rt-14-dev
+    libgtest-dev libgmock-dev libbenchmark-dev clang-14 libclang-rt-14-dev \
+    googletest g++-mingw-w64-x86-64-posix wine wine64
 fi
 
 step "normal build"
@@ -76,5 +80,18 @@ if [ "$fuzz_seconds" -gt 0 ]; then
     cov=$(grep -o 'cov: [0-9]*' "$log" | tail -1 | cut -d' ' -f2)
     printf '%-16s %12s %10s %8s\n' "$name" "${runs:-?}" "${rate:-?}" "${cov:-?}"
   done
+fi
+if [ "${ALD_WINDOWS:-1}" != 0 ]; then
+  step "Windows build (MinGW-w64) and its tests under Wine"
+  win_start=$(date +%s)
+  launcher=()
+  if command -v ccache >/dev/null; then
+    launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  fi
+  cmake -S . -B build-win -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+    -DALD_BUILD_TESTS=ON "${launcher[@]}"
+  cmake --build build-win
+  tests/win/run-wine-tests.sh build-win build/bin/aldsim
+  echo "Windows stage: $(( $(date +%s) - win_start )) s"
 fi
 step "all tests passed"
