@@ -6,8 +6,8 @@
 // Where the numbers come from: the driver's design fixes the ordinals of
 // CP210xManufacturing.dll and CP210xRuntime.dll that it calls. The export
 // names are those of the maker's public API description of the two libraries
-// (Silicon Labs application note AN978, "CP210x USB-to-UART API
-// Specification"; the latch calls also in AN223). The binding checks both:
+// (Silicon Labs application note AN978, the API description of the CP210x
+// libraries; the latch calls also in AN223). The binding checks both:
 // when a library exports the name too, the name must lead to the same
 // function as the ordinal, otherwise the library is refused. A wrong ordinal
 // on a real chip could write its configuration record, so a library that does
