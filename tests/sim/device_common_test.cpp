@@ -15,6 +15,32 @@ TEST(DeviceCommon, DeviceTypeOnlyInAisg1) {
   EXPECT_EQ(Send(*d2, Req2(0x02)), (Bytes{0x02, 2, 0, 0x0B, g2::kUnknownProcedure}));
 }
 
+TEST(DeviceCommon, EveryRefusalIsANamedCodeOfTheDevicesGeneration) {
+  for (int generation : {1, 2}) {
+    for (int why = 0; why <= static_cast<int>(Refusal::kProcedureSequence); ++why) {
+      const uint8_t c = ReasonCode(generation, static_cast<Refusal>(why));
+      SCOPED_TRACE(::testing::Message() << "generation " << generation << ", refusal " << why);
+      // A RET and a TMA of AISG 2.0 read the same list; AISG 1.x TMAs answer
+      // with the RET list until theirs is public.
+      EXPECT_NE(ald::rc::ReturnCodeNameOf(generation, false, c), nullptr) << int{c};
+      EXPECT_NE(c, kRetOk);
+      EXPECT_NE(c, kRetFail);
+      if (generation == 2) {
+        // An AISG 2.0 controller reads these as TMA faults.
+        EXPECT_NE(c, g2::kMinorTmaFault);
+        EXPECT_NE(c, g2::kMajorTmaFault);
+      }
+    }
+  }
+  // The numbers the two lists give differently.
+  EXPECT_EQ(ReasonCode(2, Refusal::kFormatError), 0x24);
+  EXPECT_EQ(ReasonCode(2, Refusal::kUnsupportedProcedure), 0x25);
+  EXPECT_EQ(ReasonCode(2, Refusal::kReadOnly), 0x1D);
+  EXPECT_EQ(ReasonCode(2, Refusal::kUnknownParameter), 0x1E);
+  EXPECT_EQ(ReasonCode(1, Refusal::kDeviceDisabled), 0x09);
+  EXPECT_EQ(ReasonCode(1, Refusal::kUnsupportedProcedure), 0x19);
+}
+
 TEST(DeviceCommon, InfoTextsAreLengthPrefixedInOrder) {
   auto d = MakeRet(2);
   const Bytes expected =
