@@ -39,6 +39,16 @@ for t in win_tests win_adapter_tests win_hdlc_tests; do
   fi
 done
 
+# --- aldctl.exe on the in-process simulated line (virtual clock) ------------
+if ALDLINK_SIM="Z:$src/sites/demo.site" ALDLINK_SIM_CLOCK=virtual \
+     wine "$bin/aldctl.exe" scan + list >"$log/aldctl-sim.out" 2>&1 &&
+   grep -q '^Found 5 devices' "$log/aldctl-sim.out"; then
+  note "wine: aldctl.exe scan + list on ALDLINK_SIM: $(head -n1 "$log/aldctl-sim.out" | tr -d '\r')"
+else
+  note "wine: aldctl.exe on ALDLINK_SIM FAILED (see $log/aldctl-sim.out)"
+  fail=1
+fi
+
 # --- aldctl.exe against aldsim through Wine's serial code ------------------
 simout=$log/aldsim.out
 "$aldsim" -q "$src/sites/demo.site" >"$simout" 2>&1 &
@@ -78,6 +88,13 @@ if CP210X_STANDIN_STATE="Z:$chip" wine "$bin/aldctl.exe" --trace "Z:$log/aldctl-
    grep -q '^Found 5 devices: RET 3 devices, 5 units; TMA 2 devices, 3 units' "$log/aldctl.out" &&
    [ "$(grep -c -E '^[0-9]+ +[0-9]+ +(RET|TMA) ' "$log/aldctl.out")" = 8 ]; then
   note "wine: aldctl.exe scan + list over COM5 -> $pty: 8 units listed in $(( $(date +%s) - start )) s"
+  # The same site through the serial line and through the simulated line
+  # inside the process: the same table.
+  if ! cmp -s <(tr -d '\r' <"$log/aldctl.out") <(tr -d '\r' <"$log/aldctl-sim.out"); then
+    note "wine: the table over COM5 differs from the in-process one:"
+    diff <(tr -d '\r' <"$log/aldctl.out") <(tr -d '\r' <"$log/aldctl-sim.out") | head -20 || true
+    fail=1
+  fi
 else
   note "wine: aldctl.exe scan + list FAILED (see $log/aldctl.out):"
   tr -d '\r' <"$log/aldctl.out" | head -20
