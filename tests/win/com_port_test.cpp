@@ -7,8 +7,11 @@
 
 #include <string>
 
+#include "aldlink/adapter/adapter_platform.h"
+#include "aldlink/adapter/cp210xdriver.h"
 #include "aldlink/adapter/win32_com_port.h"
 #include "aldlink/adapter/win32_platform.h"
+#include "support/clock.h"
 #include "tests/win/win_test_util.h"
 
 namespace {
@@ -71,6 +74,100 @@ TEST(ComPort, ExplicitPortOverridesTheChip) {
   EXPECT_EQ(platform.PortPath(0), "");
   EXPECT_EQ(platform.PortPath(4), "\\\\.\\COM4");
   DeleteFileA(path.c_str());
+}
+
+}  // namespace
+
+namespace {
+
+// A named pipe stands in for a port whose device goes away while it is open
+// (the adapter pulled out): the same ReadFile and WriteFile calls, which then
+// fail instead of blocking.
+class PipeLine {
+ public:
+  PipeLine() {
+    name_ = "\\\\.\\pipe\\aldlink-win-test-" + std::to_string(GetCurrentProcessId());
+    server_ = CreateNamedPipeA(name_.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE | PIPE_WAIT, 1,
+                               4096, 4096, 0, nullptr);
+  }
+  ~PipeLine() { Pull(); }
+  bool ok() const { return server_ != INVALID_HANDLE_VALUE; }
+  const std::string& name() const { return name_; }
+  bool Send(const std::string& bytes) {
+    DWORD n = 0;
+    return WriteFile(server_, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr) &&
+           n == bytes.size();
+  }
+  std::string Receive(int count) {
+    std::string out(static_cast<size_t>(count), '\0');
+    DWORD n = 0;
+    if (!ReadFile(server_, out.data(), static_cast<DWORD>(count), &n, nullptr)) return "";
+    out.resize(n);
+    return out;
+  }
+  void Pull() {
+    if (server_ == INVALID_HANDLE_VALUE) return;
+    DisconnectNamedPipe(server_);
+    CloseHandle(server_);
+    server_ = INVALID_HANDLE_VALUE;
+  }
+
+ private:
+  std::string name_;
+  HANDLE server_ = INVALID_HANDLE_VALUE;
+};
+
+TEST(ComPort, PortThatVanishesMidOperationFailsInsteadOfHanging) {
+  PipeLine line;
+  ASSERT_TRUE(line.ok());
+  auto port = ald::Win32ComPort::Open(line.name());
+  ASSERT_NE(port, nullptr);
+  int written = 0;
+  EXPECT_TRUE(port->Write("\x7e\x03", 2, written));
+  EXPECT_EQ(written, 2);
+  EXPECT_EQ(line.Receive(2), "\x7e\x03");
+  ASSERT_TRUE(line.Send("A"));
+  char c = 0;
+  int got = 0;
+  EXPECT_TRUE(port->Read(&c, 1, got));
+  EXPECT_EQ(got, 1);
+  EXPECT_EQ(c, 'A');
+
+  line.Pull();
+  EXPECT_FALSE(port->Write("\x7e", 1, written));
+  EXPECT_EQ(written, 0);
+  EXPECT_FALSE(port->Read(&c, 1, got));
+  EXPECT_EQ(got, 0);
+}
+
+// The driver on such a port: the bytes go out while the device is there;
+// once it is gone a send reports the write error and a receive ends at once
+// with nothing, and the port cannot be opened again.
+TEST(ComPort, DriverOnAVanishedPortReportsTheWriteErrorAndReceivesNothing) {
+  PipeLine line;
+  ASSERT_TRUE(line.ok());
+  ald::SetAdapterPlatform(&ald::NativeAdapterPlatform());
+  wintest::SetEnv("ALDLINK_PORT", line.name().c_str());
+  ald::ScopedVirtualClock clock;
+  {
+    CP210xDriver driver;
+    // A pipe has no line settings, so the open reports failure, but the
+    // handle is held, as after any failed purge.
+    EXPECT_EQ(driver.OpenComPort(), -1);
+    EXPECT_EQ(driver.SendData("\x7e\x03\x7e", 3), 3);
+    EXPECT_EQ(line.Receive(3), "\x7e\x03\x7e");
+    line.Pull();
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(driver.SendData("\x7e", 1), 0);
+    char buffer[16];
+    EXPECT_EQ(driver.RecvData(buffer, sizeof buffer), 0);
+    fflush(stdout);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Write to com port error!\n");
+    EXPECT_EQ(driver.CloseComPort(), 0);
+    EXPECT_EQ(driver.OpenComPort(), -1);
+  }
+  wintest::SetEnv("ALDLINK_PORT", nullptr);
+  ald::SetAdapterPlatform(nullptr);
 }
 
 }  // namespace
