@@ -29,8 +29,12 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
 fi
 
 # --- test programs, each started once --------------------------------------
-for t in win_tests win_adapter_tests win_hdlc_tests; do
-  if wine "$bin/$t.exe" --gtest_brief=1 >"$log/$t.log" 2>&1; then
+# One case is left out as a Linux notion: it counts open descriptors in
+# /proc and expects a directory to open as a file.
+linux_only=RetLineTest.FilesThatCannotBeSentAreRefusedWithoutTraffic
+for t in win_tests win_adapter_tests win_hdlc_tests win_procedures_tests win_retma_tests \
+         win_discovery_tests win_devices_tests win_sim_tests; do
+  if wine "$bin/$t.exe" --gtest_brief=1 --gtest_filter="-$linux_only" >"$log/$t.log" 2>&1; then
     note "wine: $t: $(grep -a -E '^\[  PASSED  \]' "$log/$t.log" | tr -d '\r')"
   else
     note "wine: $t FAILED (see $log/$t.log):"
