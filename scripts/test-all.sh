@@ -89,7 +89,7 @@ if [ "${ALD_WINDOWS:-1}" != 0 ]; then
     launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
   fi
   cmake -S . -B build-win -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-    -DALD_BUILD_TESTS=ON "${launcher[@]}"
+    -DCMAKE_BUILD_TYPE=Release -DALD_BUILD_TESTS=ON "${launcher[@]}"
   cmake --build build-win
   tests/win/run-wine-tests.sh build-win build/bin/aldsim
   echo "Windows stage: $(( $(date +%s) - win_start )) s"
