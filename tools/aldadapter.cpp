@@ -10,12 +10,21 @@
 
 #include "aldlink/adapter/cp210xdriver.h"
 
+// How a port number names its device: /dev/ttyUSB(N-1) on Linux; the build
+// gives COM<N> for Windows.
+#ifndef ALD_PORT_DEVICE_FORMAT
+#define ALD_PORT_DEVICE_FORMAT "/dev/ttyUSB%d"
+#define ALD_PORT_DEVICE_OFFSET 1
+#define ALD_PORT_DEVICE_TEXT "/dev/ttyUSB(N-1)"
+#endif
+
 namespace {
 
 void Usage(FILE* out) {
   fprintf(out,
           "usage: aldadapter [--help]\n"
-          "Reports the adapter's serial port number (port N is /dev/ttyUSB(N-1), or the\n"
+          "Reports the adapter's serial port number (port N is " ALD_PORT_DEVICE_TEXT
+          ", or the\n"
           "device named by ALDLINK_PORT), its 12 V supply and its A/B switch.\n");
 }
 
@@ -45,7 +54,8 @@ int main(int argc, char** argv) {
     } else if (explicitPath != nullptr && explicitPath[0] != '\0') {
       printf("Adapter port: %d (%s, from ALDLINK_PORT)\n", port, explicitPath);
     } else {
-      printf("Adapter port: %d (/dev/ttyUSB%d)\n", port, port - 1);
+      printf("Adapter port: %d (" ALD_PORT_DEVICE_FORMAT ")\n", port,
+             port - ALD_PORT_DEVICE_OFFSET);
     }
   } else {
     printf(
