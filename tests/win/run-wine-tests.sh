@@ -7,6 +7,7 @@
 # Wine maps to COM5, found through the stand-in bridge chip and a USB key in
 # Wine's registry: the real serial path of the Windows build.
 # The Wine prefix lives in BUILD_WIN/wineprefix and is made on first use.
+# Every Wine run has a time limit, so that a hanging read cannot stall CI.
 set -euo pipefail
 
 build=$(cd "$1" && pwd)
@@ -34,7 +35,7 @@ fi
 linux_only=RetLineTest.FilesThatCannotBeSentAreRefusedWithoutTraffic
 for t in win_tests win_adapter_tests win_hdlc_tests win_procedures_tests win_retma_tests \
          win_discovery_tests win_devices_tests win_sim_tests; do
-  if wine "$bin/$t.exe" --gtest_brief=1 --gtest_filter="-$linux_only" >"$log/$t.log" 2>&1; then
+  if timeout 300 wine "$bin/$t.exe" --gtest_brief=1 --gtest_filter="-$linux_only" >"$log/$t.log" 2>&1; then
     note "wine: $t: $(grep -a -E '^\[  PASSED  \]' "$log/$t.log" | tr -d '\r')"
   else
     note "wine: $t FAILED (see $log/$t.log):"
@@ -45,7 +46,7 @@ done
 
 # --- aldctl.exe on the in-process simulated line (virtual clock) ------------
 if ALDLINK_SIM="Z:$src/sites/demo.site" ALDLINK_SIM_CLOCK=virtual \
-     wine "$bin/aldctl.exe" scan + list >"$log/aldctl-sim.out" 2>&1 &&
+     timeout 120 wine "$bin/aldctl.exe" scan + list >"$log/aldctl-sim.out" 2>&1 &&
    grep -q '^Found 5 devices' "$log/aldctl-sim.out"; then
   note "wine: aldctl.exe scan + list on ALDLINK_SIM: $(head -n1 "$log/aldctl-sim.out" | tr -d '\r')"
 else
@@ -87,7 +88,7 @@ wine reg add 'HKLM\SYSTEM\CurrentControlSet\Enum\USB\Vid_10c4&Pid_ea60\ALDSIM_1\
   /v PortName /d COM5 /f >/dev/null 2>&1
 
 start=$(date +%s)
-if CP210X_STANDIN_STATE="Z:$chip" wine "$bin/aldctl.exe" --trace "Z:$log/aldctl-trace.log" \
+if CP210X_STANDIN_STATE="Z:$chip" timeout 300 wine "$bin/aldctl.exe" --trace "Z:$log/aldctl-trace.log" \
      scan + list >"$log/aldctl.out" 2>&1 &&
    grep -q '^Found 5 devices: RET 3 devices, 5 units; TMA 2 devices, 3 units' "$log/aldctl.out" &&
    [ "$(grep -c -E '^[0-9]+ +[0-9]+ +(RET|TMA) ' "$log/aldctl.out")" = 8 ]; then
