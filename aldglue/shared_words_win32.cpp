@@ -1,6 +1,6 @@
 // The words shared by every process of one user that loads this library, on
-// Windows: a named file mapping backed by the paging file, mapped when the
-// library is loaded.
+// Windows: a named file mapping backed by the paging file, mapped on the
+// first call of one of the functions below.
 //
 // Layout and access as on Linux: three aligned 32-bit words, all zero until
 // written; the first is reserved, the second is the process status, the
@@ -99,14 +99,19 @@ struct SharedWords {
   }
 };
 
-SharedWords shared;
+// Mapped on first use rather than while the library is being loaded, where
+// the loader lock is held and calls into other libraries are best avoided.
+uint32_t* Words() {
+  static SharedWords shared;
+  return shared.words;
+}
 
 uint32_t Load(int index) {
-  return std::atomic_ref<uint32_t>(shared.words[index]).load(std::memory_order_relaxed);
+  return std::atomic_ref<uint32_t>(Words()[index]).load(std::memory_order_relaxed);
 }
 
 void Store(int index, uint32_t value) {
-  std::atomic_ref<uint32_t>(shared.words[index]).store(value, std::memory_order_relaxed);
+  std::atomic_ref<uint32_t>(Words()[index]).store(value, std::memory_order_relaxed);
 }
 
 }  // namespace
