@@ -1,7 +1,8 @@
 // The COM port layer: opening by device path, exclusive use, and the port
 // chosen with ALDLINK_PORT. Wine does not refuse a second open of a COM port
-// (its serial devices are shared), so exclusive use is shown on a file,
-// which goes through the same CreateFileA call with no sharing.
+// (its serial devices are shared), so exclusive use, within one process and
+// against another, is shown on a file, which goes through the same
+// CreateFileA call with no sharing.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -47,6 +48,62 @@ TEST(ComPort, SecondOpenFailsUntilTheFirstIsClosed) {
   auto again = ald::Win32ComPort::Open(path);
   EXPECT_NE(again, nullptr);
   again.reset();
+  DeleteFileA(path.c_str());
+}
+
+// Another process holds the port: the open fails until that process lets
+// go of it.
+TEST(ComPort, PortHeldByAnotherProcessCannotBeOpened) {
+  const std::string path = TempFile();
+  SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+  HANDLE inRead = nullptr, inWrite = nullptr, outRead = nullptr, outWrite = nullptr;
+  ASSERT_TRUE(CreatePipe(&inRead, &inWrite, &sa, 0));
+  ASSERT_TRUE(CreatePipe(&outRead, &outWrite, &sa, 0));
+  SetHandleInformation(inWrite, HANDLE_FLAG_INHERIT, 0);
+  SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdInput = inRead;
+  si.hStdOutput = outWrite;
+  si.hStdError = outWrite;
+  PROCESS_INFORMATION pi{};
+  std::string command = "\"" + wintest::ProgramDir() + "\\win_peer.exe\" hold \"" + path + "\"";
+  ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                             &si, &pi));
+  CloseHandle(inRead);
+  CloseHandle(outWrite);
+  char said[16] = {};
+  DWORD n = 0;
+  ReadFile(outRead, said, sizeof said - 1, &n, nullptr);
+  EXPECT_EQ(std::string(said, n).rfind("held", 0), 0u) << said;
+
+  std::string error;
+  EXPECT_EQ(ald::Win32ComPort::Open(path, &error), nullptr);
+  EXPECT_NE(error.find(path), std::string::npos) << error;
+
+  CloseHandle(inWrite);  // the other process ends and closes the port
+  EXPECT_EQ(WaitForSingleObject(pi.hProcess, 10000), WAIT_OBJECT_0);
+  CloseHandle(pi.hProcess);
+  CloseHandle(pi.hThread);
+  CloseHandle(outRead);
+  auto port = ald::Win32ComPort::Open(path);
+  ASSERT_NE(port, nullptr);
+
+  // And the other way round: while this process holds it, the other process
+  // cannot open it.
+  STARTUPINFOA plain{};
+  plain.cb = sizeof plain;
+  PROCESS_INFORMATION second{};
+  ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                             &plain, &second));
+  EXPECT_EQ(WaitForSingleObject(second.hProcess, 10000), WAIT_OBJECT_0);
+  DWORD code = 0;
+  GetExitCodeProcess(second.hProcess, &code);
+  EXPECT_EQ(code, 3u);  // "not held"
+  CloseHandle(second.hProcess);
+  CloseHandle(second.hThread);
+  port.reset();
   DeleteFileA(path.c_str());
 }
 

@@ -1,6 +1,7 @@
-// A second process for the shared-word tests: loads aldglue.dll beside it
-// and either prints the process status and download size ("get") or sets
-// them ("set <status> <size>").
+// A second process for the tests: loads aldglue.dll beside it and either
+// prints the process status and download size ("get") or sets them ("set
+// <status> <size>"); or opens a file for reading and writing, says "held"
+// and keeps it until its standard input ends ("hold <path>").
 #include <windows.h>
 
 #include <cstdio>
@@ -14,6 +15,24 @@ using GetSize = int (*)(int*);
 using SetSize = int (*)(int);
 
 int main(int argc, char** argv) {
+  if (argc == 3 && std::strcmp(argv[1], "hold") == 0) {
+    // Willing to share: only an exclusive holder on the other side makes
+    // either open fail.
+    HANDLE h = CreateFileA(argv[2], GENERIC_READ | GENERIC_WRITE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+      std::printf("not held\n");
+      return 3;
+    }
+    std::printf("held\n");
+    std::fflush(stdout);
+    char c;
+    DWORD n = 0;
+    while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), &c, 1, &n, nullptr) && n > 0) {
+    }
+    CloseHandle(h);
+    return 0;
+  }
   char self[MAX_PATH * 4];
   const DWORD n = GetModuleFileNameA(nullptr, self, sizeof self);
   std::string dir(self, n);
