@@ -136,8 +136,9 @@ int SimAld::HandleMessage(const uint8_t* info, int length, int64_t nowUs, uint8_
     }
     for (uint8_t reason : faults.failReasons) a.Add(reason);
   } else if (!Dispatch(r, nowUs, a)) {
-    // Work that takes no time (a tilt already in place) answers at once.
-    return PendingAnswer(nowUs, out, capacity);
+    // Work that takes no time (a tilt already in place) answers at once;
+    // until other work is done, polls get RR (or an alarm indication).
+    return nowUs < pending_.readyUs ? 0 : PendingAnswer(nowUs, out, capacity);
   }
   const int n = Serialize(a, out, capacity);
   if (r.code == code::kReset && a.ret == kRetOk && faults.failReasons.empty()) Restart(nowUs);

@@ -26,6 +26,21 @@ TEST(Alarms, SubscribedRetIndicatesAJamOnTheNextPoll) {
   EXPECT_TRUE(Poll(*d, 4 * kJamUs + 1).empty());
 }
 
+TEST(Alarms, AnIndicationNeverStandsInForAnAnswer) {
+  auto d = MakeRet(2);
+  d->subunits[0].jammed = true;
+  Send(*d, Req2(0x12));
+  Send(*d, Req2(0x33, {60, 0}));
+  EXPECT_EQ(Body(Poll(*d, kJamUs)), (Bytes{0x0B, g2::kMotorJam}));
+  EXPECT_EQ(d->QueuedIndications(), 1);
+  // A request that answers at once gets its answer; one that takes time
+  // gets nothing yet, and the indication goes out on a poll meanwhile.
+  EXPECT_EQ(Send(*d, Req2(0x34), kJamUs), (Bytes{0x34, 3, 0, 0x00, 20, 0}));
+  EXPECT_TRUE(Send(*d, Req2(0x33, {60, 0}), kJamUs).empty());
+  EXPECT_EQ(Poll(*d, kJamUs + 1), (Bytes{0x07, 2, 0, g2::kMotorJam, 0x01}));
+  EXPECT_EQ(Body(Poll(*d, 2 * kJamUs)), (Bytes{0x0B, g2::kMotorJam}));
+}
+
 TEST(Alarms, WithoutSubscriptionNothingIsIndicated) {
   auto d = MakeRet(2);
   d->subunits[0].jammed = true;
