@@ -6,7 +6,9 @@
 // matches the pattern on all masked bits answers, and several answers at
 // once collide into an unusable frame. The search walks a binary tree over
 // the bits of the last `depth` characters: a collision sends it one level
-// deeper on both halves, silence prunes a branch.
+// deeper on both halves, silence prunes a branch. Devices that still collide
+// with every level decided differ somewhere the levels never look; the
+// search then splits on those bits too rather than lose them.
 #include <cstdio>
 #include <cstring>
 #include <vector>
