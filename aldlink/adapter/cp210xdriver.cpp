@@ -33,6 +33,11 @@ constexpr uint32_t kReadTotalConstantMs = 200;
 constexpr uint32_t kWriteTotalConstantMs = 120;
 constexpr uint32_t kInFrameGapMs = 20;
 constexpr int kBytesBeforeGapRule = 5;
+// Read interval that makes a read return at once with what is queued.
+constexpr uint32_t kReadReturnsAtOnce = 0xFFFFFFFFu;
+// Stale input is dropped in chunks of a line buffer, at most this many.
+constexpr int kDiscardChunk = 256;
+constexpr int kDiscardRounds = 16;
 
 // Room for the longest serial number the chip can hold, plus a terminator.
 constexpr int kSerialBufferSize = 256;
@@ -139,6 +144,31 @@ int CP210xDriver::RecvData(char* buffer, int capacity) {
 
   if (haveSaved) port->SetTimeouts(saved);
   return received;
+}
+
+int CP210xDriver::DiscardInput() {
+  if (!port) return 0;
+  ald::SerialTimeouts saved;
+  const bool haveSaved = port->GetTimeouts(saved);
+  // Interval "all bits set" with no total: a read returns at once with what
+  // the queue holds.
+  ald::SerialTimeouts atOnce;
+  atOnce.readInterval = kReadReturnsAtOnce;
+  atOnce.writeTotalMultiplier = saved.writeTotalMultiplier;
+  atOnce.writeTotalConstant = saved.writeTotalConstant;
+  port->SetTimeouts(atOnce);
+  char scratch[kDiscardChunk];
+  int dropped = 0;
+  // Bounded, so that a line that keeps talking cannot hold the caller; what
+  // is left then goes with the purge.
+  for (int round = 0; round < kDiscardRounds; ++round) {
+    int got = 0;
+    if (!port->Read(scratch, kDiscardChunk, got) || got <= 0) break;
+    dropped += got;
+    if (round == kDiscardRounds - 1) port->Purge(ald::kPurgeRxClear);
+  }
+  if (haveSaved) port->SetTimeouts(saved);
+  return dropped;
 }
 
 int CP210xDriver::GetComPort() {

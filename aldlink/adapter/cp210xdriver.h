@@ -22,6 +22,10 @@ class CP210xDriver {
   int FlushComPort();
   int SendData(const char* data, int length);
   int RecvData(char* buffer, int capacity);
+  // Reads and drops what is already waiting in the input queue, without
+  // waiting for anything still on its way; the number of bytes dropped
+  // (0 when the port is closed).
+  int DiscardInput();
   int GetComPort();
 
   // GPIO.

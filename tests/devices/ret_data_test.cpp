@@ -163,6 +163,23 @@ TEST_F(RetSim, RefusedFieldBeforeAWrittenOneGivesTheRefusal) {
   EXPECT_EQ(ret->GetErrorCodes().GetLength(), 0u);
 }
 
+TEST_F(RetSim, WriteRefusedAsBusyIsTakenOnItsSecondAttempt) {
+  Site(kRet2);
+  auto ret = Make(1);
+  ASSERT_EQ(ret->Refresh(), 0);
+  DeviceData data = Filled();
+  // The device refuses the first I-frame of the write as busy; the second
+  // attempt must carry the same send number, or the device rejects every
+  // frame after it.
+  Ald(1).faults.rnrInfoFrames = 1;
+  const char fields[] = {0x24, 0x25, 0};
+  Trace trace;
+  EXPECT_EQ(ret->SetDeviceData(1, fields, data), 0);
+  EXPECT_NE(trace.Take().find("not acknowledged"), std::string::npos);
+  EXPECT_EQ(Stored(Ald(1), 1, 0x24), ald::sim::TextValue("SECTOR-B", 32));
+  EXPECT_EQ(ret->Unit(1).bearing, 2705);
+}
+
 TEST_F(RetSim, UnknownEmptyReadOnlyAndOverlongFieldLists) {
   Site(kRet2);
   auto ret = Make(1);
