@@ -16,7 +16,8 @@
 // Device results: 0 success, 11 the device failed without a return code,
 // the device's first return code (sign-extended from 8 bits), 36 a bad
 // argument, 83 the link was lost after an address reset, 89 no link or no
-// usable answer. Nothing throws; trace lines go to standard output.
+// usable answer, 131 a file of the job cannot be used (nothing sent). Nothing
+// throws; trace lines go to standard output.
 #pragma once
 
 #include "aldlink/procedures/aisgdeviceep.h"
@@ -25,6 +26,11 @@
 #include "support/hstring.h"
 
 using DevResult = int;
+
+// A file of the job (software image, RET configuration file) cannot be
+// used: missing, unreadable, empty or malformed. Nothing was sent to the
+// device.
+constexpr DevResult kDevResultFileError = 131;
 
 class AISGDevice {
  public:
