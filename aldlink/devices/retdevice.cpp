@@ -233,6 +233,12 @@ int RETDevice::Configure(int subunit, char* configuration) {
   std::printf("RETDevice::Configure(%d,%s)\n", subunit,
               configuration != nullptr ? configuration : "");
   if (!ValidSubunit(subunit)) return kBadSubunit;
+  // A file that cannot be used is refused before the bus: otherwise it would
+  // be sent in part, or reported as a device that did not answer.
+  if (!RETEP::CheckConfigurationFile(configuration)) {
+    errorcodes = ald::HString("");
+    return kDevResultFileError;
+  }
   RETEP ep;
   AISGDeviceParams p{};
   if (OpenConnection(ep, p, 0, 1) != 0) return kNoAnswer;
