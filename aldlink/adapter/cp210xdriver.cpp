@@ -41,6 +41,10 @@ constexpr int kDiscardRounds = 16;
 
 // Room for the longest serial number the chip can hold, plus a terminator.
 constexpr int kSerialBufferSize = 256;
+// Room for the reason a chip could not be opened.
+constexpr int kRefusalBufferSize = 128;
+// The shipped rule that lets members of plugdev open the bridge chip.
+constexpr const char* kUdevRuleFile = "60-aldcontrol-cp210x.rules";
 
 ald::BridgeChipLibrary& Chips() {
   return ald::GetAdapterPlatform().Chips();
@@ -182,7 +186,13 @@ int CP210xDriver::GetComPort() {
   }
 
   ChipHandle handle = kInvalidChipHandle;
-  if (OpenDevice(handle) != 0) return portNumber;
+  if (OpenDevice(handle) != 0) {
+    // The port itself needs no access to the chip: a user without the udev
+    // rule can still talk to the line (12 V and A/B switch aside).
+    const int found = platform.LookupPortWithoutChip();
+    if (found > 0) portNumber = found;
+    return portNumber;
+  }
   ChipSession chip(handle);
   ald::BridgeChipLibrary& chips = platform.Chips();
 
@@ -215,15 +225,30 @@ int CP210xDriver::OpenDevice(ald::ChipHandle& handle) {
   unsigned count = 0;
   if (chips.GetNumDevices(count) != 0 || count == 0) return -1;
 
+  char refusal[kRefusalBufferSize] = {};
   for (unsigned index = 0; index < count; ++index) {
     ChipHandle candidate = kInvalidChipHandle;
-    if (chips.Open(index, candidate) != 0 || candidate == kInvalidChipHandle) continue;
+    if (chips.Open(index, candidate) != 0 || candidate == kInvalidChipHandle) {
+      const char* why = chips.LastOpenError();
+      if (why != nullptr && refusal[0] == '\0') std::snprintf(refusal, sizeof refusal, "%s", why);
+      continue;
+    }
     uint8_t part = 0;
     if (chips.GetPartNumber(candidate, part) == 0 && part == kAdapterPartNumber) {
       handle = candidate;
       return 0;
     }
     chips.Close(candidate);
+  }
+  if (refusal[0] != '\0') {
+    // The adapter is most likely there but out of this user's reach; say
+    // so, and how to fix it, instead of failing without a word.
+    printf("Cannot open the adapter's bridge chip: %s\n", refusal);
+    printf(
+        "The 12 V supply and the A/B switch cannot be used. Install the udev rule "
+        "packaging/udev/%s (README, \"The adapter\"), add the user to group plugdev "
+        "and plug the adapter in again.\n",
+        kUdevRuleFile);
   }
   return -1;
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "support/clock.h"
 #include "tests/adapter/fake_platform.h"
@@ -153,6 +154,41 @@ TEST_F(AdapterTest, OnlyOtherBridgeChipsMeansNoAdapter) {
 
 // ---------------------------------------------------------------------------
 // Opening, sending, flushing
+
+// A chip the user may not open (no udev rule): the port is still found
+// without it, and the board functions fail saying why and what to do.
+TEST_F(AdapterTest, ChipOutOfReachStillGivesThePortButNoBoardFunctions) {
+  platform.chip.refuseOpen = "permission denied";
+  platform.withoutChipResult = 7;
+  CaptureStdout();
+  EXPECT_EQ(driver.GetComPort(), 7);
+  EXPECT_EQ(driver.OpenComPort(), 0);
+  EXPECT_EQ(platform.port.openedNumbers, std::vector<int>{7});
+  EXPECT_EQ(platform.lookups, 0);
+  EXPECT_EQ(driver.Set12VPower(1, 0), -1);
+  int value = 5;
+  EXPECT_EQ(driver.GetRS485ABSwich(value), -1);
+  EXPECT_EQ(value, 5);
+  const std::string out = GetCapturedStdout();
+  EXPECT_NE(out.find("Cannot open the adapter's bridge chip: permission denied\n"),
+            std::string::npos);
+  EXPECT_NE(out.find("The 12 V supply and the A/B switch cannot be used. Install the udev rule "
+                     "packaging/udev/60-aldcontrol-cp210x.rules"),
+            std::string::npos);
+  EXPECT_NE(out.find("group plugdev"), std::string::npos);
+  EXPECT_EQ(platform.chip.Latch(), 0);
+
+  // No chip at all: nothing to explain, and no port without one either.
+  CP210xDriver other;
+  platform.chip.refuseOpen.clear();
+  platform.chip.SetChipCount(0);
+  platform.withoutChipResult = -1;
+  CaptureStdout();
+  EXPECT_EQ(other.GetComPort(), 0);
+  EXPECT_EQ(other.Set12VPower(1, 0), -1);
+  EXPECT_EQ(GetCapturedStdout(), "");
+  EXPECT_EQ(platform.lookupsWithoutChip, 2);
+}
 
 TEST_F(AdapterTest, OpenComPortPurgesAndConfiguresTheLine) {
   EXPECT_EQ(driver.OpenComPort(), 0);
