@@ -144,7 +144,7 @@ TEST_F(RetSim, RefusedFieldBeforeAWrittenOneGivesTheRefusal) {
   // is still written.
   const char fields[] = {0x06, 0x24, 0};
   Trace trace;
-  EXPECT_EQ(ret->SetDeviceData(1, fields, data), ald::sim::rc::kReadOnly);
+  EXPECT_EQ(ret->SetDeviceData(1, fields, data), ald::rc::aisg2::kReadOnly);
   const std::string out = trace.Take();
   EXPECT_EQ(Count(out, "SetDeviceData result:"), 2);
   EXPECT_NE(out.find("SetDeviceData result: 0x00\n"), std::string::npos);
@@ -152,12 +152,12 @@ TEST_F(RetSim, RefusedFieldBeforeAWrittenOneGivesTheRefusal) {
   EXPECT_EQ(std::string(ret->Unit(1).sectorid), "SECX");
   // The reason code kept is the refusal's, not the later success's.
   ASSERT_GE(ret->GetErrorCodes().GetLength(), 1u);
-  EXPECT_EQ(static_cast<unsigned char>(ret->GetErrorCodes()[0]), ald::sim::rc::kReadOnly);
+  EXPECT_EQ(static_cast<unsigned char>(ret->GetErrorCodes()[0]), ald::rc::aisg2::kReadOnly);
 
   // A refusal that comes last is reported too, and a list whose fields all
   // succeed still gives 0.
   const char refusedLast[] = {0x24, 0x06, 0};
-  EXPECT_EQ(ret->SetDeviceData(1, refusedLast, data), ald::sim::rc::kReadOnly);
+  EXPECT_EQ(ret->SetDeviceData(1, refusedLast, data), ald::rc::aisg2::kReadOnly);
   const char good[] = {0x24, 0x25, 0};
   EXPECT_EQ(ret->SetDeviceData(1, good, data), 0);
   EXPECT_EQ(ret->GetErrorCodes().GetLength(), 0u);
@@ -196,7 +196,7 @@ TEST_F(RetSim, UnknownEmptyReadOnlyAndOverlongFieldLists) {
 
   // The tilt range belongs to the device: it refuses with "read only".
   const char range[] = {0x06, 0};
-  EXPECT_EQ(ret->SetDeviceData(1, range, data), ald::sim::rc::kReadOnly);
+  EXPECT_EQ(ret->SetDeviceData(1, range, data), ald::rc::aisg2::kReadOnly);
 
   // 40 identifiers without end: only 30 are taken.
   std::string many(40, '\x25');

@@ -274,8 +274,9 @@ TEST_F(DownloadTest, Aisg1RefusalKeepsTheDevicesReasonCodeThroughTheRestart) {
   Sim(0)->enabled = false;
   const std::string a = Image("a.bin", 300);
   auto device = ProbeFor(0, 6);
-  EXPECT_EQ(Download(*device, a), ald::sim::rc::kDeviceDisabled);
-  EXPECT_STREQ(static_cast<char*>(device->GetErrorCodes()), "\x07");
+  EXPECT_EQ(Download(*device, a), ald::rc::aisg1::kDeviceDisabled);
+  const char disabled[] = {static_cast<char>(ald::rc::aisg1::kDeviceDisabled), 0};
+  EXPECT_STREQ(static_cast<char*>(device->GetErrorCodes()), disabled);
   EXPECT_FALSE(Requests(kReset).empty());
   EXPECT_EQ(TraceLines("DownloadSoftware failed").size(), 1u);
   EXPECT_EQ(device->refreshes, 1);

@@ -116,14 +116,14 @@ TEST_F(TmaTest, Aisg2WriteSendsEachFieldAndReadsItBack) {
   EXPECT_EQ(*stored, std::vector<uint8_t>(rx, rx + 4));
 
   // Read-only fields of the device: its reason code.
-  EXPECT_EQ(tma->SetDeviceData(1, "\x13", d), 0x1A);
-  EXPECT_EQ(tma->SetDeviceData(1, "\x16", d), 0x1A);
+  EXPECT_EQ(tma->SetDeviceData(1, "\x13", d), ald::rc::aisg2::kReadOnly);
+  EXPECT_EQ(tma->SetDeviceData(1, "\x16", d), ald::rc::aisg2::kReadOnly);
   // A refused field ahead of one that is written: the refusal is the
   // result, and the later field is still written.
   d.bearing = 460;
-  EXPECT_EQ(tma->SetDeviceData(1, "\x16\x25", d), 0x1A);
+  EXPECT_EQ(tma->SetDeviceData(1, "\x16\x25", d), ald::rc::aisg2::kReadOnly);
   EXPECT_EQ(tma->GetSubunit(1)->bearing, 460);
-  EXPECT_EQ(static_cast<unsigned char>(tma->GetErrorCodes()[0]), 0x1A);
+  EXPECT_EQ(static_cast<unsigned char>(tma->GetErrorCodes()[0]), ald::rc::aisg2::kReadOnly);
   // Nothing to write: no answer to report.
   EXPECT_EQ(tma->SetDeviceData(1, "", d), 89);
   EXPECT_EQ(tma->SetDeviceData(1, "\x06", d), 89);
