@@ -41,6 +41,9 @@ constexpr int kDiscardRounds = 16;
 
 // Room for the longest serial number the chip can hold, plus a terminator.
 constexpr int kSerialBufferSize = 256;
+// OpenDevice: a chip may be there but could not be looked at (no access to
+// it, or no chip library); -1 means there is no adapter chip.
+constexpr int kChipOutOfReach = -2;
 // Room for the reason a chip could not be opened.
 constexpr int kRefusalBufferSize = 128;
 // The shipped rule that lets members of plugdev open the bridge chip.
@@ -186,13 +189,15 @@ int CP210xDriver::GetComPort() {
   }
 
   ChipHandle handle = kInvalidChipHandle;
-  if (OpenDevice(handle) != 0) {
+  const int opened = OpenDevice(handle);
+  if (opened == kChipOutOfReach) {
     // The port itself needs no access to the chip: a user without the udev
     // rule can still talk to the line (12 V and A/B switch aside).
     const int found = platform.LookupPortWithoutChip();
     if (found > 0) portNumber = found;
     return portNumber;
   }
+  if (opened != 0) return portNumber;
   ChipSession chip(handle);
   ald::BridgeChipLibrary& chips = platform.Chips();
 
@@ -223,7 +228,9 @@ int CP210xDriver::OpenDevice(ald::ChipHandle& handle) {
   handle = kInvalidChipHandle;
   ald::BridgeChipLibrary& chips = Chips();
   unsigned count = 0;
-  if (chips.GetNumDevices(count) != 0 || count == 0) return -1;
+  // Without the chip library nothing can be said about the chips.
+  if (chips.GetNumDevices(count) != 0) return kChipOutOfReach;
+  if (count == 0) return -1;
 
   char refusal[kRefusalBufferSize] = {};
   for (unsigned index = 0; index < count; ++index) {
@@ -249,7 +256,9 @@ int CP210xDriver::OpenDevice(ald::ChipHandle& handle) {
         "packaging/udev/%s (README, \"The adapter\"), add the user to group plugdev "
         "and plug the adapter in again.\n",
         kUdevRuleFile);
+    return kChipOutOfReach;
   }
+  // Every chip was opened and none is the adapter's: there is no adapter.
   return -1;
 }
 

@@ -48,6 +48,9 @@ class CP210xDriver {
   int Reset();
 
  private:
+  // 0 with `handle` set to the adapter's chip; -1 when there is no adapter
+  // chip; -2 when a chip could not be looked at (not opened for lack of
+  // access, or no chip library), after a message that says why.
   int OpenDevice(ald::ChipHandle& handle);
   int GetPortNum(unsigned short vid, unsigned short pid, char* serial);
   int InitComPort();

@@ -178,15 +178,27 @@ TEST_F(AdapterTest, ChipOutOfReachStillGivesThePortButNoBoardFunctions) {
   EXPECT_NE(out.find("group plugdev"), std::string::npos);
   EXPECT_EQ(platform.chip.Latch(), 0);
 
-  // No chip at all: nothing to explain, and no port without one either.
-  CP210xDriver other;
+  EXPECT_EQ(platform.lookupsWithoutChip, 1);
+
+  // Chips that open and are not the adapter's, or no chip at all: there is
+  // no adapter, so no port is taken without one and nothing is explained.
   platform.chip.refuseOpen.clear();
-  platform.chip.SetChipCount(0);
-  platform.withoutChipResult = -1;
-  CaptureStdout();
-  EXPECT_EQ(other.GetComPort(), 0);
-  EXPECT_EQ(other.Set12VPower(1, 0), -1);
-  EXPECT_EQ(GetCapturedStdout(), "");
+  platform.chip.chip(0).partNumber = 2;
+  for (unsigned chips : {1u, 0u}) {
+    platform.chip.SetChipCount(chips);
+    CP210xDriver other;
+    CaptureStdout();
+    EXPECT_EQ(other.GetComPort(), 0);
+    EXPECT_EQ(other.Set12VPower(1, 0), -1);
+    EXPECT_EQ(GetCapturedStdout(), "");
+  }
+  EXPECT_EQ(platform.lookupsWithoutChip, 1);
+
+  // Without the chip library the chips cannot be looked at: the port may
+  // still be found.
+  platform.chip.FailAlways(Op::kGetNumDevices);
+  CP210xDriver third;
+  EXPECT_EQ(third.GetComPort(), 7);
   EXPECT_EQ(platform.lookupsWithoutChip, 2);
 }
 
