@@ -128,10 +128,12 @@ int LibusbBridgeChip::Open(unsigned index, ChipHandle& handle) {
       open_.push_back(chip);
       handle = chip;
       result = 0;
-    } else if (opened == LIBUSB_ERROR_ACCESS) {
-      lastOpenError_ = "permission denied";
-    } else {
-      lastOpenError_ = libusb_strerror(static_cast<libusb_error>(opened));
+    } else if (IsCp210xProductId(d.idProduct)) {
+      // Only these can be the adapter's chip out of reach: the shipped
+      // udev rule, which the caller will point to, covers no other.
+      lastOpenError_ = opened == LIBUSB_ERROR_ACCESS
+                           ? "permission denied"
+                           : libusb_strerror(static_cast<libusb_error>(opened));
     }
     break;
   }

@@ -6,8 +6,8 @@
 // identifier (the driver keeps the one whose part number is the adapter's);
 // index n of Open is the n-th such device in libusb's enumeration order. On
 // a machine without USB access (no usbfs, as in containers) GetNumDevices
-// fails; a chip the user may not open (no udev rule) fails Open with
-// LastOpenError "permission denied".
+// fails; a chip with a CP210x product identifier that the user may not open
+// (no udev rule) fails Open with LastOpenError "permission denied".
 #pragma once
 
 #include <cstdint>
