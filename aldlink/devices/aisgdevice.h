@@ -70,6 +70,10 @@ class AISGDevice {
   // `length` bytes of the user data area from `offset`, in pieces of 16.
   virtual int ReadUserData(char* buffer, int length, int offset);
   virtual int WriteUserData(char* data, int length, int offset);
+  // Loads the comma-separated files (at most 5) one after the other, each a
+  // binary image or an Intel HEX image (told apart by content); every file
+  // is checked first, and one that cannot be used gives 131 with nothing
+  // sent. Afterwards the device is searched for, re-addressed and refreshed.
   virtual int DownloadSoftware(char* fileNames);
   virtual int GetNumberOfSubunits();
   // Does nothing here and returns 0; the derived classes re-read the device.
