@@ -101,6 +101,7 @@ class RETDevice : public AISGDevice {
 
   int Calibrate(int subunit);
   // Uploads the configuration file at `configuration` (".hex": digit pairs).
+  // A file that cannot be used gives 131 before anything is sent.
   int Configure(int subunit, char* configuration);
   // Moves the antenna and checks, up to four times 5 s apart, that it
   // arrived within half a degree: 0, 11 when it did not, or the mapped
