@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "aldlink/adapter/adapter_error.h"
 #include "aldlink/adapter/adapter_platform.h"
 #include "support/clock.h"
 
@@ -175,6 +176,7 @@ int CP210xDriver::GetComPort() {
     portNumber = found;
   } else {
     printf("Get port number failed!\n");
+    ald::NoteAdapterError("the adapter was found but the system gives it no serial port");
   }
   return portNumber;
 }
@@ -183,7 +185,10 @@ int CP210xDriver::OpenDevice(ald::ChipHandle& handle) {
   handle = kInvalidChipHandle;
   ald::BridgeChipLibrary& chips = Chips();
   unsigned count = 0;
-  if (chips.GetNumDevices(count) != 0 || count == 0) return -1;
+  if (chips.GetNumDevices(count) != 0 || count == 0) {
+    ald::NoteAdapterError("no adapter found: no CP210x USB-to-RS-485 adapter is plugged in");
+    return -1;
+  }
 
   for (unsigned index = 0; index < count; ++index) {
     ChipHandle candidate = kInvalidChipHandle;
@@ -195,6 +200,8 @@ int CP210xDriver::OpenDevice(ald::ChipHandle& handle) {
     }
     chips.Close(candidate);
   }
+  ald::NoteAdapterError(
+      "no adapter found: the USB bridge chips plugged in are not an AISG adapter");
   return -1;
 }
 

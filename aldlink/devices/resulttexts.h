@@ -22,6 +22,22 @@ struct DeviceKind {
   bool tma = false;
 };
 
+// Results that callers act on besides showing their text.
+inline constexpr int kResultNothingOpened = 84;
+inline constexpr int kResultDevicesMissed = 130;
+inline constexpr int kResultFileError = 131;
+
+// Codes the device objects put at the front of a subunit's alarm list for
+// their own communication state; no device sends them.
+inline constexpr int kPseudoAlarmNew = 0x51;            // never refreshed
+inline constexpr int kPseudoAlarmBadResponding = 0x52;  // answers with errors
+inline constexpr int kPseudoAlarmNotResponding = 0x53;  // does not answer
+
+inline bool IsPseudoAlarm(int code) {
+  return code == kPseudoAlarmNew || code == kPseudoAlarmBadResponding ||
+         code == kPseudoAlarmNotResponding;
+}
+
 // The text of a result number that the library or the flat interface
 // gives itself; null for any other number (a device's return code, or a
 // number this table does not know).

@@ -88,6 +88,24 @@ std::string Quoted(const std::string& s) {
   return "\"" + s + "\"";
 }
 
+std::string UpperCase(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return s;
+}
+
+std::string LowerCase(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+// "4.50" -> "4.5", "12.250" -> "12.25", "3.0" stays; only after a point.
+std::string WithoutTrailingZeros(std::string s) {
+  const size_t dot = s.find('.');
+  if (dot == std::string::npos) return s;
+  while (s.size() > dot + 2 && s.back() == '0') s.pop_back();
+  return s;
+}
+
 class Parser {
  public:
   Parser(Command& cmd, std::string& error) : cmd_(cmd), error_(error) {}
@@ -121,6 +139,9 @@ class Parser {
     if (stat(path.c_str(), &st) != 0) return Fail("no such file: " + path);
     if (!S_ISREG(st.st_mode)) return Fail("not a regular file: " + path);
     if (access(path.c_str(), R_OK) != 0) return Fail("cannot read file: " + path);
+    // Nothing is sent for an empty file; better said now than after a
+    // search of the bus.
+    if (st.st_size == 0) return Fail("the file is empty: " + path);
     cmd_.files.push_back(path);
     return true;
   }
@@ -180,11 +201,12 @@ bool ParseCommand(const std::vector<std::string>& words, Command& cmd, std::stri
           return p.Fail("--assign takes 0 or 1, not " + Quoted(value));
         cmd.assign = value == "1" ? 1 : 0;
       } else {
-        if (value == "text") {
+        const std::string format = LowerCase(value);
+        if (format == "text") {
           cmd.format = TableFormat::kText;
-        } else if (value == "csv") {
+        } else if (format == "csv") {
           cmd.format = TableFormat::kCsv;
-        } else if (value == "json") {
+        } else if (format == "json") {
           cmd.format = TableFormat::kJson;
         } else {
           return p.Fail("--format takes text, csv or json, not " + Quoted(value));
@@ -201,7 +223,7 @@ bool ParseCommand(const std::vector<std::string>& words, Command& cmd, std::stri
   }
   if (v == "add") {
     if (!Count(p, pos, 2, verb->usage)) return false;
-    const std::string& vendor = pos[0];
+    const std::string vendor = UpperCase(pos[0]);
     if (vendor.size() != 2 || !std::isalnum(static_cast<unsigned char>(vendor[0])) ||
         !std::isalnum(static_cast<unsigned char>(vendor[1])))
       return p.Fail("vendor code " + Quoted(vendor) + " is not two letters or digits");
@@ -229,6 +251,9 @@ bool ParseCommand(const std::vector<std::string>& words, Command& cmd, std::stri
     if (pos.size() < 2)
       return p.Fail("missing arguments; usage: aldctl " + std::string(verb->usage));
     if (!p.Address(pos[0])) return false;
+    if (pos.size() - 1 > static_cast<size_t>(kMaxDownloadFiles))
+      return p.Fail("a device takes at most " + std::to_string(kMaxDownloadFiles) +
+                    " files in one download, not " + std::to_string(pos.size() - 1));
     for (size_t i = 1; i < pos.size(); ++i) {
       // The library takes the files as one comma-separated list.
       if (pos[i].find(',') != std::string::npos)
@@ -250,7 +275,7 @@ bool ParseCommand(const std::vector<std::string>& words, Command& cmd, std::stri
     if (a == "get") return Count(p, pos, 0, verb->usage);
     if (a != "set") return badAction();
     if (!Count(p, pos, 1, verb->usage)) return false;
-    const std::string& w = pos[0];
+    const std::string w = LowerCase(pos[0]);
     if (v == "power" && (w == "on" || w == "1")) {
       cmd.value = 1;
     } else if (v == "power" && (w == "off" || w == "0")) {
@@ -270,7 +295,7 @@ bool ParseCommand(const std::vector<std::string>& words, Command& cmd, std::stri
       return p.Fail("vendor code " + Quoted(pos[0]) + " is not two letters or digits");
     if (pos[1] != "1" && pos[1] != "2")
       return p.Fail("AISG version must be 1 or 2, not " + Quoted(pos[1]));
-    cmd.vendor = pos[0];
+    cmd.vendor = UpperCase(pos[0]);
     cmd.value = pos[1] == "1" ? 1 : 2;
     return true;
   }
@@ -281,21 +306,23 @@ bool ParseCommand(const std::vector<std::string>& words, Command& cmd, std::stri
     const std::string& w = pos[2];
     long value = 0;
     if (v == "tilt") {
-      if (!ParseScaled(w, 1, value))
+      // "4.50" is as good as "4.5": zeros after the tenths change nothing.
+      if (!ParseScaled(WithoutTrailingZeros(w), 1, value))
         return p.Fail("tilt " + Quoted(w) + " is not a number of degrees with at most one decimal");
       if (value < -kMaxTiltTenths || value > kMaxTiltTenths)
         return p.Fail("tilt " + Quoted(w) + " is outside -90.0 to 90.0 degrees");
     } else if (v == "gain") {
       long hundredths = 0;
-      if (!ParseScaled(w, 2, hundredths) || hundredths % 25 != 0)
+      if (!ParseScaled(WithoutTrailingZeros(w), 2, hundredths) || hundredths % 25 != 0)
         return p.Fail("gain " + Quoted(w) + " is not a number of dB in quarter steps (e.g. 12.25)");
       value = hundredths / 25;
       if (value < 0 || value > kMaxGainQuarters)
         return p.Fail("gain " + Quoted(w) + " is outside 0 to 63.75 dB");
     } else {
-      if (w == "normal" || w == "0") {
+      const std::string mode = LowerCase(w);
+      if (mode == "normal" || mode == "0") {
         value = 0;
-      } else if (w == "bypass" || w == "1") {
+      } else if (mode == "bypass" || mode == "1") {
         value = 1;
       } else {
         return p.Fail("mode " + Quoted(w) + " is not normal or bypass");
@@ -348,6 +375,10 @@ bool ParseInvocation(const std::vector<std::string>& args, Invocation& inv, std:
     const std::string& w = args[i];
     if (w == "--help" || w == "-h") {
       inv.help = true;
+      return true;
+    }
+    if (w == "--version") {
+      inv.version = true;
       return true;
     }
     if (w == "--trace" || w == "--lib") {
@@ -423,11 +454,22 @@ bool WriteHelp(FILE* out, const std::string& verb) {
                  "  --lib PATH    load the interface library from PATH (default: beside\n"
                  "                aldctl, then the normal library search path)\n"
                  "  --help        this text; COMMAND --help shows a command's help\n\n"
+                 "  --version     the program's version\n\n"
                  "Environment: ALDLINK_SIM=SITE runs against simulated devices of a site\n"
-                 "file; ALDLINK_PORT=PATH uses that serial port (e.g. the terminal of aldsim).\n\n"
+                 "file; ALDLINK_SIM_CLOCK=virtual runs that simulated line on a virtual clock\n"
+                 "(no real waits); ALDLINK_PORT=PATH uses that serial port (e.g. the terminal\n"
+                 "of aldsim).\n\n"
+                 "Standard output carries only what a command prints (tables, values);\n"
+                 "summaries, progress and messages go to standard error. In CSV, a text that\n"
+                 "a spreadsheet would run as a formula (starting with =, +, -, @, tab or\n"
+                 "carriage return, unless it is a plain number) gets a leading single quote;\n"
+                 "bytes outside printable ASCII are written as \\xNN in text and CSV. Fields\n"
+                 "never read from a device are empty (null in JSON).\n\n"
                  "Exit status: 0 success; 1 an operation failed (its result number and meaning\n"
-                 "are shown); 2 bad arguments; 3 the library or one of its functions is\n"
-                 "missing; 4 no such device in this run's device table.\n");
+                 "are shown) or the output could not be written; 2 bad arguments; 3 the\n"
+                 "library or one of its functions is missing; 4 no such device in this run's\n"
+                 "device table, or no device found; 5 no adapter, or its port cannot be used;\n"
+                 "6 the ALDLINK_SIM site file cannot be used.\n");
     return true;
   }
   const VerbHelp* v = FindVerb(verb);
