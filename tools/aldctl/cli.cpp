@@ -24,7 +24,8 @@ const VerbHelp kVerbs[] = {
      "default 4) is how many trailing characters of the unique IDs the search\n"
      "resolves; it also bounds the search to N minutes. --assign 1 (default) gives\n"
      "every device found a new HDLC address; --assign 0 only searches and keeps\n"
-     "AISG 1.x addresses. Prints how many devices and units were found.\n"},
+     "AISG 1.x addresses. Says on standard error how many devices and units were\n"
+     "found, and which of them could not be read.\n"},
     {"add", "add VENDOR SERIAL",
      "Finds one device by its two-letter vendor code and serial number, gives it an\n"
      "address when it is new, and adds it to the device table.\n"},
@@ -33,11 +34,14 @@ const VerbHelp kVerbs[] = {
      "Prints the device table, one row per RET antenna or TMA unit. text: aligned\n"
      "columns with tilts in degrees and gains in dB; csv and json: every field under\n"
      "its name, values as the table holds them (tilts and bearings in tenths of a\n"
-     "degree, gains in quarter dB).\n"},
+     "degree, gains in quarter dB). A value never read from the device is empty\n"
+     "(null in JSON). CSV texts that a spreadsheet would run as a formula get a\n"
+     "leading single quote. Standard output carries the table alone.\n"},
     {"tilt", "tilt get ADDR SUB | tilt set ADDR SUB DEGREES",
      "Reads or sets the electrical tilt of RET antenna SUB at address ADDR. DEGREES\n"
-     "has at most one decimal (e.g. 4.5 or -1.0) and must lie within the antenna's\n"
-     "minimum and maximum tilt.\n"},
+     "goes in tenths of a degree (e.g. 4.5, 4.50 or -1.0) and must lie within the\n"
+     "antenna's minimum and maximum tilt; when those were never read, the device\n"
+     "decides.\n"},
     {"calibrate", "calibrate ADDR SUB",
      "Calibrates RET antenna SUB (the actuator runs end to end).\n"},
     {"configure", "configure ADDR SUB FILE",
@@ -48,19 +52,25 @@ const VerbHelp kVerbs[] = {
     {"mode", "mode get ADDR SUB | mode set ADDR SUB normal|bypass",
      "Reads or sets the mode of TMA unit SUB.\n"},
     {"alarms", "alarms get ADDR SUB | alarms clear ADDR SUB",
-     "Shows the active alarm codes of a subunit (hexadecimal, \"none\" when there are\n"
-     "none; for a TMA the codes of the last refresh), or clears them.\n"},
+     "Shows the active alarms of a subunit, one a line as the code and its name in\n"
+     "the list of the device's AISG generation (\"none\" when there are none; for a\n"
+     "TMA the alarms of the last refresh), or clears them. A device that does not\n"
+     "answer has unknown alarms: that is a failure, not \"none\".\n"},
     {"selftest", "selftest ADDR", "Runs the self test of the device at ADDR.\n"},
     {"reset", "reset ADDR", "Restarts the software of the device at ADDR.\n"},
     {"poll", "poll ADDR", "Polls the TMA at ADDR once.\n"},
     {"download", "download ADDR FILE [FILE...]",
      "Loads new software (binary or Intel HEX) into the device at ADDR, the files one\n"
-     "after the other. The device restarts and is read again afterwards.\n"},
+     "after the other (at most 5, none empty). The device restarts and is read\n"
+     "again afterwards.\n"},
     {"data", "data get ADDR SUB [NAME...] | data set ADDR SUB NAME VALUE [NAME VALUE...]",
      "Shows table fields of a subunit by name (all of them without NAME; one value\n"
      "alone when one NAME is given), or writes device data fields. Names are the\n"
-     "table's (\"Site ID\", \"Sector ID\", \"Bearing\", \"Mech. Tilt\", ...) or the same in\n"
-     "lower case with hyphens (site-id, sector-id, bearing, mech-tilt). Values are\n"
+     "table's (\"Site ID\", \"Sector ID\", \"Bearing\", \"Mech. Tilt\", ...), the same in\n"
+     "lower case with hyphens (site-id, sector-id, bearing, mech-tilt), or the keys\n"
+     "of the site files (base-station-id, mechanical-tilt, install-date, band,\n"
+     "beamwidth, antenna-serial, rx-band, tx-band). A TMA's model and serial\n"
+     "number are \"TMA Model\" and \"TMA Serial No.\". Values are\n"
      "written as the table shows them: texts as they are, numbers in tenths of a\n"
      "degree or quarter dB, bands as hexadecimal digits. Writable: Antenna Model,\n"
      "Antenna Serial No., Freq. Band, Beam Width, Antenna Gain, Max Tilt, Min Tilt\n"
