@@ -39,6 +39,11 @@ bool FileExists(const std::string& path) {
 }
 
 RunResult RunAldctl(const std::vector<std::string>& args, const std::vector<std::string>& env) {
+  return RunAldctlTo("", args, env);
+}
+
+RunResult RunAldctlTo(const std::string& outPath, const std::vector<std::string>& args,
+                      const std::vector<std::string>& env) {
   RunResult r;
   std::vector<std::string> envs = env;
   for (char** e = environ; *e != nullptr; ++e) {
@@ -58,7 +63,11 @@ RunResult RunAldctl(const std::vector<std::string>& args, const std::vector<std:
   if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) return r;
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+  if (outPath.empty()) {
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+  } else {
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(), O_WRONLY, 0);
+  }
   posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
   pid_t pid = -1;
   const int spawned =

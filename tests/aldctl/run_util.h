@@ -16,6 +16,11 @@ struct RunResult {
 // without any ALDLINK_ variable, plus `env` entries (NAME=VALUE).
 RunResult RunAldctl(const std::vector<std::string>& args, const std::vector<std::string>& env = {});
 
+// The same with standard output going to the file `outPath` (opened for
+// writing, e.g. /dev/full) instead of being collected.
+RunResult RunAldctlTo(const std::string& outPath, const std::vector<std::string>& args,
+                      const std::vector<std::string>& env = {});
+
 // The path of a program or library in the build's bin directory.
 std::string BinPath(const std::string& name);
 
