@@ -224,6 +224,32 @@ TEST(AldctlFormats, EveryByteValueStaysParseableAndFormulasStayText) {
   EXPECT_FALSE(aldctl::IsPlainNumber("1e5"));
 }
 
+// A device's number is named from its own generation's list; the library's
+// own numbers keep their meaning whatever the device.
+TEST(AldctlFormats, ResultsAreExplainedByTheDevicesGeneration) {
+  using ald::results::DeviceKind;
+  using ald::results::ResultText;
+  const DeviceKind ret2{2, false}, ret1{1, false}, tma2{2, true}, tma1{1, true}, unknown{};
+  EXPECT_EQ(ResultText(25, ret1), "not supported by an AISG 1.x device");
+  EXPECT_EQ(ResultText(25, ret2), "the device refused: return code 0x19 UnknownProcedure");
+  EXPECT_EQ(ResultText(25, unknown), "the procedure is not supported by the device");
+  EXPECT_EQ(ResultText(2, ret2), "the device refused: return code 0x02 MotorJam");
+  EXPECT_EQ(ResultText(2, ret1), "the device refused: return code 0x02 ActuatorJamPermanent");
+  // 0x1A is a TMA fault on AISG 2.0 and named by no first-generation RET list.
+  EXPECT_EQ(ResultText(26, tma2), "the device refused: return code 0x1A MinorTMAFault");
+  EXPECT_EQ(ResultText(26, ret1), "the device refused: return code 0x1A (unknown return code)");
+  EXPECT_EQ(ResultText(26, tma1), "the device refused: return code 0x1A (unknown return code)");
+  // Codes above 0x7F arrive sign-extended; the generation unknown, no list
+  // is guessed at.
+  EXPECT_EQ(ResultText(-2, ret2), "the device refused: return code 0xFE (unknown return code)");
+  EXPECT_EQ(ResultText(19, unknown), "the device refused: return code 0x13 (unknown return code)");
+  EXPECT_EQ(ResultText(89, ret1), "no answer from the device");
+  EXPECT_EQ(ResultText(-1800), "general failure: no device of the needed kind at this address");
+  EXPECT_EQ(ResultText(130), "the scan finished but devices may have been missed");
+  EXPECT_EQ(ResultText(131).rfind("a file of the job cannot be used", 0), 0u);
+  EXPECT_EQ(ResultText(4000), "unknown result");
+}
+
 // --- Hostile texts and script output ---------------------------------------------
 
 const char kHostileSite[] =
