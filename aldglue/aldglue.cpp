@@ -256,6 +256,7 @@ int downloadSoftware(int address, char* fileName) {
 }
 
 int configRET(int address, int subunit, char* fileName) {
+  ald::ClearAdapterError();
   auto* ret = dynamic_cast<RETDevice*>(AISGDevice::FindDevice(address));
   if (ret == nullptr || fileName == nullptr) return kAldglueFailure;
   if (!aldglue::BeginAdapterWork()) return aldglue::kNothingOpened;
@@ -295,17 +296,13 @@ int downloadSoftwareTMA(int address, char* fileName) {
 // --- Device data and generation ------------------------------------------------------
 
 int setDeviceData(ALDGLUE_DEVICE_DATA_REQUEST request) {
+  ald::ClearAdapterError();
+  const bool ret = request.kind == 1 || request.kind == 17;
+  const bool tma = request.kind == 2 || request.kind == 16;
+  if (!ret && !tma) return kAldglueFailure;
   if (!aldglue::BeginAdapterWork()) return aldglue::kNothingOpened;
-  switch (request.kind) {
-    case 1:
-    case 17:
-      return aldglue::SetDataOn<RETDevice>(request, "RETDevice");
-    case 2:
-    case 16:
-      return aldglue::SetDataOn<TMADevice>(request, "TMADevice");
-    default:
-      return kAldglueFailure;
-  }
+  return ret ? aldglue::SetDataOn<RETDevice>(request, "RETDevice")
+             : aldglue::SetDataOn<TMADevice>(request, "TMADevice");
 }
 
 int switchAISGVersion(char* vendorCode, int version) {

@@ -5,6 +5,7 @@
 // where they matter, and that script formats parse.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -583,6 +584,35 @@ TEST(AldctlTruth, SmallThingsAUserTripsOver) {
                 {"ALDLINK_SIM=" + demo, "ALDLINK_SIM_CLOCK=virtual"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(Has(r.err, "Found 1 device: RET 1 device, 3 units")) << r.err;
+}
+
+// On a terminal: a download shows the share of the image sent (100% at
+// the end, from the library's progress word), and Ctrl-C during a long
+// operation ends the progress line before the program stops.
+TEST(AldctlTruth, TheProgressLineShowsTheShareSentAndEndsCleanlyOnCtrlC) {
+  const std::string demo = std::string(ALDCTL_SITES_DIR) + "/demo.site";
+  const std::string image = aldctl_test::TempPath("image.bin");
+  FILE* f = std::fopen(image.c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  const std::string bytes(2000, '\x33');
+  std::fwrite(bytes.data(), 1, bytes.size(), f);
+  std::fclose(f);
+  const std::vector<std::string> env = {"ALDLINK_SIM=" + demo, "ALDLINK_SIM_CLOCK=virtual"};
+  const RunResult table = RunAldctl({"scan", "--depth", "2", "+", "list", "--format", "json"}, env);
+  const std::string ret = AddressOf(table.out, "12345678");
+  RunResult r =
+      aldctl_test::RunAldctlOnTerminal({"scan", "--depth", "2", "+", "download", ret, image}, env);
+  std::remove(image.c_str());
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(Has(r.err, "\rdownload: 100%, ")) << r.err;
+
+  // Real time here: the scan of the demo line takes most of a minute, and
+  // is interrupted after its first tick.
+  r = aldctl_test::RunAldctlOnTerminal({"scan"}, {"ALDLINK_SIM=" + demo}, 1300);
+  EXPECT_EQ(r.status, 128 + SIGINT);
+  EXPECT_TRUE(Has(r.err, "\rscan: 1 s")) << r.err;
+  ASSERT_FALSE(r.err.empty());
+  EXPECT_EQ(r.err.back(), '\n') << r.err;
 }
 
 }  // namespace
