@@ -509,6 +509,11 @@ TEST(AldctlTruth, SmallThingsAUserTripsOver) {
   r = RunAldctl({"help", "alarms"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out.rfind("usage: aldctl alarms", 0), 0u) << r.out;
+  // Inside a chain too, and nothing runs then.
+  r = RunAldctl({"--lib", "/nonexistent/libaldglue.so", "scan", "+", "help", "list"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out.rfind("usage: aldctl list", 0), 0u) << r.out;
+  EXPECT_EQ(RunAldctl({"scan", "+", "help", "frobnicate"}).status, 2);
 
   const std::string demo = std::string(ALDCTL_SITES_DIR) + "/demo.site";
   const std::vector<std::string> env = {"ALDLINK_SIM=" + demo, "ALDLINK_SIM_CLOCK=virtual",

@@ -168,6 +168,20 @@ bool Count(Parser& p, const std::vector<std::string>& pos, size_t n, const char*
 }
 
 bool ParseCommand(const std::vector<std::string>& words, Command& cmd, std::string& error) {
+  // "help [COMMAND]" inside a chain shows that help, like COMMAND --help.
+  if (words[0] == "help") {
+    if (words.size() > 2) {
+      error = "help takes at most one command name; usage: aldctl help [COMMAND]";
+      return false;
+    }
+    cmd.verb = words.size() == 2 ? words[1] : "";
+    if (!cmd.verb.empty() && FindVerb(cmd.verb) == nullptr) {
+      error = "unknown command " + Quoted(cmd.verb) + "; see aldctl --help";
+      return false;
+    }
+    cmd.help = true;
+    return true;
+  }
   cmd.verb = words[0];
   const VerbHelp* verb = FindVerb(cmd.verb);
   if (verb == nullptr) {

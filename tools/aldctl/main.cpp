@@ -635,7 +635,7 @@ int main(int argc, char** argv) {
   }
   bool helped = false;
   for (const Command& c : inv.commands) {
-    if (c.help) helped = WriteHelp(stdout, c.verb);
+    if (c.help) helped = WriteHelp(stdout, c.verb) || helped;
   }
   if (helped) return Flushed(stdout, writeError) ? kExitOk : WriteFailure("the output", writeError);
   if (const int status = CheckEnvironment(); status != kExitOk) return status;
