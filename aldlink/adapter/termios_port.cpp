@@ -109,7 +109,7 @@ std::unique_ptr<TermiosPort> TermiosPort::Open(const std::string& path) {
   }
   termios tio{};
   if (tcgetattr(fd, &tio) != 0) {
-    NoteAdapterError("cannot use %s: it is not a serial port", path.c_str());
+    NoteAdapterError("%s is not a serial port", path.c_str());
     return fail();
   }
   if (!IsPseudoTerminalSlave(fd)) {
