@@ -498,6 +498,21 @@ TEST(AldctlTruth, WriteErrorsAndFilesTheDeviceCannotTakeFailLoudly) {
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.err, "aldctl: download: the file is empty: " + files[0] + "\n");
   for (const std::string& name : files) std::remove(name.c_str());
+
+  // A hexadecimal configuration file with a stray character or half a byte.
+  const std::string acf = aldctl_test::TempPath("antenna.hex");
+  for (const auto& [content, message] : std::vector<std::pair<std::string, std::string>>{
+           {"0A1B\n", ": byte 5 is 0x0A, not a hexadecimal digit"},
+           {"0A1", ": an odd number of digits"}}) {
+    f = std::fopen(acf.c_str(), "w");
+    std::fputs(content.c_str(), f);
+    std::fclose(f);
+    r = RunAldctl({"scan", "+", "configure", "1", "1", acf}, site.Env());
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err,
+              "aldctl: configure: not a hexadecimal configuration file: " + acf + message + "\n");
+  }
+  std::remove(acf.c_str());
 }
 
 // --- Smaller things --------------------------------------------------------------------

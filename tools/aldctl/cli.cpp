@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 
 #include "tools/aldctl/fields.h"
@@ -45,7 +46,9 @@ const VerbHelp kVerbs[] = {
     {"calibrate", "calibrate ADDR SUB",
      "Calibrates RET antenna SUB (the actuator runs end to end).\n"},
     {"configure", "configure ADDR SUB FILE",
-     "Uploads the antenna configuration file FILE (ACF) to RET antenna SUB.\n"},
+     "Uploads the antenna configuration file FILE (ACF) to RET antenna SUB. A file\n"
+     "whose name holds \".hex\" must be pairs of hexadecimal digits and nothing else;\n"
+     "an empty or malformed file is refused before anything is sent.\n"},
     {"gain", "gain get ADDR SUB | gain set ADDR SUB DB",
      "Reads or sets the gain of TMA unit SUB. DB is in quarter decibel steps\n"
      "(e.g. 12, 12.25, 12.5) within the unit's minimum and maximum gain.\n"},
@@ -161,6 +164,31 @@ class Parser {
   std::string& error_;
 };
 
+// A configuration file whose name holds ".hex" goes to the device as pairs
+// of hexadecimal digits, nothing else; one that is not would be cut off
+// part way on the line. Empty when the file is fine (or not such a file).
+std::string HexConfigurationProblem(const std::string& path) {
+  if (path.find(".hex") == std::string::npos) return "";
+  FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return "cannot read file: " + path;
+  long count = 0;
+  std::string problem;
+  for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file), ++count) {
+    if (!std::isxdigit(c)) {
+      char where[96];
+      std::snprintf(where, sizeof where, ": byte %ld is 0x%02X, not a hexadecimal digit", count + 1,
+                    static_cast<unsigned>(c));
+      problem = "not a hexadecimal configuration file: " + path + where;
+      break;
+    }
+  }
+  if (problem.empty() && std::ferror(file)) problem = "cannot read file: " + path;
+  if (problem.empty() && count % 2 != 0)
+    problem = "not a hexadecimal configuration file: " + path + ": an odd number of digits";
+  std::fclose(file);
+  return problem;
+}
+
 bool Count(Parser& p, const std::vector<std::string>& pos, size_t n, const char* usage) {
   if (pos.size() == n) return true;
   return p.Fail(std::string(pos.size() < n ? "missing arguments" : "too many arguments") +
@@ -268,8 +296,11 @@ bool ParseCommand(const std::vector<std::string>& words, Command& cmd, std::stri
     return Count(p, pos, 2, verb->usage) && p.Address(pos[0]) && p.Subunit(pos[1]);
   }
   if (v == "configure") {
-    return Count(p, pos, 3, verb->usage) && p.Address(pos[0]) && p.Subunit(pos[1]) &&
-           p.ReadableFile(pos[2]);
+    if (!(Count(p, pos, 3, verb->usage) && p.Address(pos[0]) && p.Subunit(pos[1]) &&
+          p.ReadableFile(pos[2])))
+      return false;
+    const std::string problem = HexConfigurationProblem(pos[2]);
+    return problem.empty() || p.Fail(problem);
   }
   if (v == "download") {
     if (pos.size() < 2)
