@@ -3,8 +3,9 @@
 //
 // Layout: four aligned 32-bit words, all zero until written; the first is
 // reserved, the second is the process status, the third the download file
-// size, the fourth the bytes of the download image sent so far. One process writes a word, another
-// polls it; each access is a single aligned 32-bit load or store, so no lock is needed.
+// size, the fourth the bytes of the download image sent so far. One process
+// writes a word, another polls it; each access is a single aligned 32-bit
+// load or store, so no lock is needed.
 //
 // The object is named "/aldglue-<uid>" so that two users of one machine do
 // not see each other's words; ALDGLUE_SHM_NAME overrides the name (tests use
