@@ -39,6 +39,12 @@ class AdapterPlatform {
   virtual std::unique_ptr<SerialPort> OpenPort(int portNumber) = 0;
 };
 
+// Why the platform chosen for this process cannot serve at all (the site
+// file named by ALDLINK_SIM did not load); null when it can. Nothing may be
+// sent then: falling back to a real adapter would drive a real line that
+// the operator meant to simulate.
+const char* PlatformSetupError();
+
 // The platform in force for this process.
 AdapterPlatform& GetAdapterPlatform();
 // Installs `platform` (not owned); nullptr returns to the default platform.

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "aldlink/adapter/adapter_error.h"
 #include "aldlink/adapter/adapter_platform.h"
 #include "support/clock.h"
 
@@ -220,6 +221,7 @@ int CP210xDriver::GetComPort() {
     portNumber = found;
   } else {
     printf("Get port number failed!\n");
+    ald::NoteAdapterError("the adapter was found but the system gives it no serial port");
   }
   return portNumber;
 }
@@ -230,7 +232,10 @@ int CP210xDriver::OpenDevice(ald::ChipHandle& handle) {
   unsigned count = 0;
   // Without the chip library nothing can be said about the chips.
   if (chips.GetNumDevices(count) != 0) return kChipOutOfReach;
-  if (count == 0) return -1;
+  if (count == 0) {
+    ald::NoteAdapterError("no adapter found: no CP210x USB-to-RS-485 adapter is plugged in");
+    return -1;
+  }
 
   char refusal[kRefusalBufferSize] = {};
   for (unsigned index = 0; index < count; ++index) {
@@ -256,9 +261,15 @@ int CP210xDriver::OpenDevice(ald::ChipHandle& handle) {
         "packaging/udev/%s (README, \"The adapter\"), add the user to group plugdev "
         "and plug the adapter in again.\n",
         kUdevRuleFile);
+    ald::NoteAdapterError(
+        "cannot open the adapter's bridge chip (%s): install the udev rule packaging/udev/%s, "
+        "add the user to group plugdev and plug the adapter in again",
+        refusal, kUdevRuleFile);
     return kChipOutOfReach;
   }
   // Every chip was opened and none is the adapter's: there is no adapter.
+  ald::NoteAdapterError(
+      "no adapter found: the USB bridge chips plugged in are not an AISG adapter");
   return -1;
 }
 

@@ -391,6 +391,7 @@ int RETDevice::GetDeviceData(int subunit, char* fields, int count, RETEP& ep, AI
 
   RETSubunit& s = Sub(subunit);
   for (int i = 0; i < count; ++i) {
+    ald::subunit::MarkFieldRead(s, fields[i]);
     if (ald::subunit::TakeCommonField(s, fields[i], p, aisgver)) continue;
     switch (fields[i]) {
       case kMaxTilt:

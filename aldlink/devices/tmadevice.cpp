@@ -293,6 +293,8 @@ int TMADevice::ReadFunctions(int subunit, TMAEP& ep, AISGDeviceParams& p) {
     s.maxgain = static_cast<uint16_t>(p.tmaMaxGain);
     s.mingain = static_cast<uint16_t>(p.tmaMinGain);
     s.resolution = static_cast<uint16_t>(p.tmaGainResolution);
+    // The supported functions stand in for the gain fields.
+    for (char id : {kMaxGain, kMinGain, kGainResolution}) ald::subunit::MarkFieldRead(s, id);
   }
   return r;
 }
@@ -493,6 +495,7 @@ int TMADevice::GetDeviceData(int subunit, char* fields, int count, TMAEP& ep, AI
 
   TMASubunit& s = Sub(subunit);
   for (int i = 0; i < count; ++i) {
+    ald::subunit::MarkFieldRead(s, fields[i]);
     if (ald::subunit::TakeCommonField(s, fields[i], p, aisgver)) continue;
     switch (fields[i]) {
       case kTmaType:

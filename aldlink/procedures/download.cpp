@@ -17,6 +17,7 @@
 #include <memory>
 
 #include "aldlink/procedures/aisgdeviceep.h"
+#include "aldlink/procedures/download_progress.h"
 #include "aldlink/procedures/procedure_util.h"
 #include "support/clock.h"
 
@@ -317,6 +318,7 @@ int AISGDEVICEEP::BinSoftwareDownload(int address, int generation, int blockSize
   printf("File size       : [%d]\n", static_cast<int>(size));
   printf("Number of blocks: [%d]\n", static_cast<int>(blockCount));
 
+  ald::ReportDownloadProgress(0, size);
   int result = GlobalProcedure(address, generation, startCode, nullptr, 0, p);
   if (result != kOk) return result;
   clock.SleepMs(kAfterStartPauseMs);
@@ -368,6 +370,7 @@ int AISGDEVICEEP::BinSoftwareDownload(int address, int generation, int blockSize
         clock.SleepMs(kRetryPauseMs);
       }
       if (result != kOk) return result;
+      ald::ReportDownloadProgress(position, size);
     }
   }
   file.reset();
