@@ -2,10 +2,11 @@
 // Windows: a named file mapping backed by the paging file, mapped on the
 // first call of one of the functions below.
 //
-// Layout and access as on Linux: three aligned 32-bit words, all zero until
+// Layout and access as on Linux: four aligned 32-bit words, all zero until
 // written; the first is reserved, the second is the process status, the
-// third the download file size. Each access is a single aligned 32-bit load
-// or store, so no lock is needed.
+// third the download file size, the fourth the bytes of the download image
+// sent so far. Each access is a single aligned 32-bit load or store, so no
+// lock is needed.
 //
 // The mapping is named "Local\aldglue-<user SID>": the session's own
 // namespace, and the user's security identifier in the name, so that two
@@ -26,12 +27,14 @@
 #include <string>
 
 #include "aldglue/aldglue.h"
+#include "aldlink/procedures/download_progress.h"
 
 namespace {
 
-constexpr int kWordCount = 3;
+constexpr int kWordCount = 4;
 constexpr int kStatusWord = 1;
 constexpr int kSizeWord = 2;
+constexpr int kProgressWord = 3;
 constexpr DWORD kObjectSize = 4096;
 
 alignas(4) uint32_t privateWords[kWordCount] = {};
@@ -114,6 +117,19 @@ void Store(int index, uint32_t value) {
   std::atomic_ref<uint32_t>(Words()[index]).store(value, std::memory_order_relaxed);
 }
 
+// The device library's download progress, published for other processes.
+void PublishDownloadProgress(int bytesSent, int imageSize) {
+  Store(kSizeWord, static_cast<uint32_t>(imageSize));
+  Store(kProgressWord, static_cast<uint32_t>(bytesSent));
+}
+
+// Installed while the library is loaded: only a pointer handed to aldlink,
+// which is loaded and set up before this library.
+struct ProgressSink {
+  ProgressSink() { ald::SetDownloadProgressSink(&PublishDownloadProgress); }
+  ~ProgressSink() { ald::SetDownloadProgressSink(nullptr); }
+} progressSink;
+
 }  // namespace
 
 int setProcessStatus(int, int status) {
@@ -135,5 +151,11 @@ int setDownloadFileSize(int size) {
 int getDownloadFileSize(int* size) {
   if (size == nullptr) return kAldglueFailure;
   *size = static_cast<int>(Load(kSizeWord));
+  return 0;
+}
+
+int getDownloadProgress(int* bytes) {
+  if (bytes == nullptr) return kAldglueFailure;
+  *bytes = static_cast<int>(Load(kProgressWord));
   return 0;
 }

@@ -4,24 +4,31 @@
 
 #include <cstdio>
 
+#include "aldlink/adapter/adapter_error.h"
+
 namespace ald {
 
 std::unique_ptr<Win32ComPort> Win32ComPort::Open(const std::string& path, std::string* error) {
   HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0 /* no sharing */, nullptr,
                          OPEN_EXISTING, 0 /* synchronous */, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
-    if (error != nullptr) {
-      const DWORD code = GetLastError();
+    const DWORD code = GetLastError();
+    std::string why;
+    if (code == ERROR_ACCESS_DENIED || code == ERROR_SHARING_VIOLATION) {
+      // What Windows answers for a COM port another program holds.
+      why = "it is in use by another program";
+    } else {
       char text[256] = {};
       const DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                                      nullptr, code, 0, text, sizeof text, nullptr);
-      std::string why(text, n);
+      why.assign(text, n);
       while (!why.empty() && (why.back() == '\n' || why.back() == '\r' || why.back() == ' ')) {
         why.pop_back();
       }
       if (why.empty()) why = "error " + std::to_string(code);
-      *error = "cannot open " + path + ": " + why;
     }
+    NoteAdapterError("cannot open %s: %s", path.c_str(), why.c_str());
+    if (error != nullptr) *error = "cannot open " + path + ": " + why;
     return nullptr;
   }
   return std::unique_ptr<Win32ComPort>(new Win32ComPort(h, path));

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "aldlink/adapter/adapter_error.h"
 #include "aldlink/adapter/cp210x_vendor_abi.h"
 #include "aldlink/adapter/cp210x_vendor_exports.h"
 
@@ -157,14 +158,15 @@ std::string VendorDllBridgeChip::LoadError() {
 
 // A role whose library is not usable fails; the reason is printed the first
 // time.
-#define ALD_NEED(role)                                                 \
-  Bound& b = Bind();                                                   \
-  if (b.role == nullptr) {                                             \
-    if (!b.reported) {                                                 \
-      b.reported = true;                                               \
-      printf("Bridge chip library not usable: %s\n", b.error.c_str()); \
-    }                                                                  \
-    return -1;                                                         \
+#define ALD_NEED(role)                                                              \
+  Bound& b = Bind();                                                                \
+  if (b.role == nullptr) {                                                          \
+    if (!b.reported) {                                                              \
+      b.reported = true;                                                            \
+      printf("Bridge chip library not usable: %s\n", b.error.c_str());              \
+    }                                                                               \
+    NoteAdapterError("the bridge chip library is not usable: %s", b.error.c_str()); \
+    return -1;                                                                      \
   }
 
 int VendorDllBridgeChip::GetNumDevices(unsigned& count) {

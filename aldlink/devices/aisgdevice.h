@@ -16,7 +16,8 @@
 // Device results: 0 success, 11 the device failed without a return code,
 // the device's first return code (sign-extended from 8 bits), 36 a bad
 // argument, 83 the link was lost after an address reset, 89 no link or no
-// usable answer. Nothing throws; trace lines go to standard output.
+// usable answer, 131 a file of the job cannot be used (nothing sent). Nothing
+// throws; trace lines go to standard output.
 #pragma once
 
 #include "aldlink/procedures/aisgdeviceep.h"
@@ -25,6 +26,14 @@
 #include "support/hstring.h"
 
 using DevResult = int;
+
+// The scan finished, but its search ended at its time limit or could not
+// tell some devices apart: there may be devices on the bus it did not find.
+constexpr DevResult kDevResultDevicesMissed = 130;
+// A file of the job (software image, RET configuration file) cannot be
+// used: missing, unreadable, empty or malformed. Nothing was sent to the
+// device.
+constexpr DevResult kDevResultFileError = 131;
 
 class AISGDevice {
  public:
@@ -64,6 +73,10 @@ class AISGDevice {
   // `length` bytes of the user data area from `offset`, in pieces of 16.
   virtual int ReadUserData(char* buffer, int length, int offset);
   virtual int WriteUserData(char* data, int length, int offset);
+  // Loads the comma-separated files (at most 5) one after the other, each a
+  // binary image or an Intel HEX image (told apart by content); every file
+  // is checked first, and one that cannot be used gives 131 with nothing
+  // sent. Afterwards the device is searched for, re-addressed and refreshed.
   virtual int DownloadSoftware(char* fileNames);
   virtual int GetNumberOfSubunits();
   // Does nothing here and returns 0; the derived classes re-read the device.
@@ -134,7 +147,9 @@ class AISGDevice {
   // --- Bus scan ----------------------------------------------------------------
   // Replaces the registry by the devices found on the bus (`a` non-zero:
   // search with address assignment; 0: search alone, then the addresses of
-  // AISG 2 devices are given here). Always 0.
+  // AISG 2 devices are given here, never one an AISG 1 device holds and
+  // never above 128). 0, or kDevResultDevicesMissed when the search may
+  // have missed devices (what it found is registered all the same).
   static int Scan(int depth, int a);
   // Finds one device by vendor code and serial number, gives it an address
   // when it is new and registers it; null when it cannot be had.
@@ -155,6 +170,12 @@ class AISGDevice {
   // Gives every registered AISG 1 device its address again over the
   // caller's open procedure object; always 0.
   static int ResetAllDeviceAdress(AISGDEVICEEP& ep);
+  // The search for one known device (AISGDEVICEEP::ScanDevice by vendor
+  // code and serial number). That search starts with a broadcast reset,
+  // which takes every AISG 1 device's address; the registered ones get
+  // theirs back before this returns. The search's result.
+  static int SearchKnownDevice(AISGDEVICEEP& ep, char* vendor, char* serial,
+                               AISGDeviceParams* params);
 
   // 0 when the link to the device is up after at most `retries` + 1
   // attempts; -1 (connection already stopped) when not.

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "aldglue/aldglue.h"
@@ -20,7 +21,8 @@ namespace aldctl {
   X(downloadSoftware) X(configRET) X(getGain) X(getMode) X(setGain) X(setMode)          \
   X(pollDevice) X(selfTestTMA) X(resetSoftwareTMA) X(clearActiveAlarmsTMA)              \
   X(downloadSoftwareTMA) X(setDeviceData) X(switchAISGVersion) X(getPort)               \
-  X(getPowerValue) X(getPinValue) X(setPowerValue) X(setPinValue) X(closeComPort)
+  X(getPowerValue) X(getPinValue) X(setPowerValue) X(setPinValue) X(closeComPort)        \
+  X(getLastErrorText) X(setDownloadFileSize) X(getDownloadFileSize) X(getDownloadProgress)
 // clang-format on
 
 struct Glue {
@@ -40,10 +42,6 @@ extern const char* const kGlueLibrary;
 // that is there. False with a message when no library could be loaded.
 bool LoadGlue(const std::string& explicitPath, Glue& glue, std::string& error);
 
-// Whether the serial port ALDLINK_PORT names is there: a device path on
-// Linux; a COM port name ("COM5", "\\.\COM5") or a path on Windows.
-bool PortExists(const char* port);
-
 // The directory of the running program (empty when unknown).
 std::string ProgramDirectory();
 
@@ -53,11 +51,21 @@ std::string ProgramDirectory();
 // with a message when the trace file cannot be opened.
 FILE* SplitOutput(const std::string& traceFile, std::string& error);
 
+// What keeps `path` from serving as the adapter's serial port (missing, no
+// permission, not a terminal device, locked by another program); empty
+// when it can be opened. Opens and closes it once. On Windows `path` may be
+// a COM port name ("COM5") or its device path ("\\.\COM5").
+std::string PortProblem(const std::string& path);
+
 // Shows the seconds an operation has run, on standard error, while it runs;
-// only when standard error is a terminal.
+// only when standard error is a terminal. With a progress source the line
+// also shows the share done. Ctrl-C while it shows ends the line before the
+// program stops, so that the shell's prompt starts on a line of its own.
 class ElapsedTicker {
  public:
-  explicit ElapsedTicker(const std::string& label);
+  // Gives the bytes done and the total; false when it cannot tell.
+  using Progress = std::function<bool(int& done, int& total)>;
+  explicit ElapsedTicker(const std::string& label, Progress progress = {});
   ~ElapsedTicker();
   ElapsedTicker(const ElapsedTicker&) = delete;
   ElapsedTicker& operator=(const ElapsedTicker&) = delete;

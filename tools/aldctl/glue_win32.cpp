@@ -5,8 +5,10 @@
 #include <io.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <csignal>
 #include <mutex>
 #include <thread>
 
@@ -30,16 +32,6 @@ std::string WindowsErrorText(DWORD code) {
 }
 
 }  // namespace
-
-bool PortExists(const char* port) {
-  if (port == nullptr || *port == '\0') return false;
-  std::string name = port;
-  if (name.rfind("\\\\.\\", 0) == 0) name.erase(0, 4);
-  // A COM port is a name in the device namespace, not a file.
-  char target[1024];
-  if (QueryDosDeviceA(name.c_str(), target, sizeof target) != 0) return true;
-  return GetFileAttributesA(port) != INVALID_FILE_ATTRIBUTES;
-}
 
 std::string ProgramDirectory() {
   char buffer[MAX_PATH * 4];
@@ -123,20 +115,78 @@ FILE* SplitOutput(const std::string& traceFile, std::string& error) {
   return out;
 }
 
+std::string PortProblem(const std::string& path) {
+  // "COM5" names the device \\.\COM5; anything else is opened as given.
+  std::string device = path;
+  const std::string bare = path.rfind("\\\\.\\", 0) == 0 ? path.substr(4) : path;
+  if (bare.size() > 3 && (bare[0] == 'C' || bare[0] == 'c') && (bare[1] == 'O' || bare[1] == 'o') &&
+      (bare[2] == 'M' || bare[2] == 'm') &&
+      bare.find_first_not_of("0123456789", 3) == std::string::npos) {
+    device = "\\\\.\\" + bare;
+  }
+  const DWORD attributes = GetFileAttributesA(device.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return path + " is a directory, not a serial port";
+  }
+  // Opened as the library opens it: no sharing, so a port held by another
+  // program fails here too.
+  HANDLE h = CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
+                         nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    const DWORD code = GetLastError();
+    if (code == ERROR_ACCESS_DENIED || code == ERROR_SHARING_VIOLATION) {
+      return "cannot open " + path + ": it is in use by another program";
+    }
+    return "cannot open " + path + ": " + WindowsErrorText(code);
+  }
+  std::string problem;
+  DCB dcb{};
+  dcb.DCBlength = sizeof dcb;
+  if (!GetCommState(h, &dcb)) problem = path + " is not a serial port";
+  CloseHandle(h);
+  return problem;
+}
+
 struct ElapsedTicker::State {
   std::string label;
+  Progress progress;
   std::chrono::steady_clock::time_point start;
   std::mutex mutex;
   std::condition_variable wake;
   bool done = false;
   std::thread thread;
+  void (*previous)(int) = SIG_DFL;
 };
 
-ElapsedTicker::ElapsedTicker(const std::string& label) {
+namespace {
+
+// Ends the progress line, then lets Ctrl-C do what it does by default.
+void EndLineOnInterrupt(int signal) {
+  const char newline = '\n';
+  if (_write(_fileno(stderr), &newline, 1) < 0) {
+    // Nothing more can be done for the line in a signal handler.
+  }
+  std::signal(signal, SIG_DFL);
+  std::raise(signal);
+}
+
+// The share done as "45%", empty when unknown.
+std::string Share(const ElapsedTicker::Progress& progress) {
+  int done = 0, total = 0;
+  if (!progress || !progress(done, total) || total <= 0 || done < 0) return "";
+  const long long percent = std::min<long long>(100, 100LL * done / total);
+  return std::to_string(percent) + "%, ";
+}
+
+}  // namespace
+
+ElapsedTicker::ElapsedTicker(const std::string& label, Progress progress) {
   if (!_isatty(_fileno(stderr))) return;
   state_ = new State;
   state_->label = label;
+  state_->progress = std::move(progress);
   state_->start = std::chrono::steady_clock::now();
+  state_->previous = std::signal(SIGINT, EndLineOnInterrupt);
   State* s = state_;
   s->thread = std::thread([s] {
     std::unique_lock<std::mutex> lock(s->mutex);
@@ -144,7 +194,8 @@ ElapsedTicker::ElapsedTicker(const std::string& label) {
       const auto secs = std::chrono::duration_cast<std::chrono::seconds>(
                             std::chrono::steady_clock::now() - s->start)
                             .count();
-      std::fprintf(stderr, "\r%s: %lld s", s->label.c_str(), static_cast<long long>(secs));
+      std::fprintf(stderr, "\r%s: %s%lld s   ", s->label.c_str(), Share(s->progress).c_str(),
+                   static_cast<long long>(secs));
     }
   });
 }
@@ -159,7 +210,9 @@ ElapsedTicker::~ElapsedTicker() {
   state_->thread.join();
   const double secs =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - state_->start).count();
-  std::fprintf(stderr, "\r%s: %.1f s\n", state_->label.c_str(), secs);
+  std::fprintf(stderr, "\r%s: %s%.1f s   \n", state_->label.c_str(),
+               Share(state_->progress).c_str(), secs);
+  std::signal(SIGINT, state_->previous == SIG_ERR ? SIG_DFL : state_->previous);
   delete state_;
 }
 
