@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "aldlink/adapter/adapter_error.h"
 #include "aldlink/adapter/adapter_platform.h"
 #include "aldlink/adapter/cp210xdriver.h"
 #include "aldlink/adapter/win32_com_port.h"
@@ -35,6 +36,8 @@ TEST(ComPort, AbsentPortIsNotOpenedAndSaysWhy) {
   EXPECT_EQ(ald::Win32ComPort::Open(ald::ComPortPath(199), &error), nullptr);
   EXPECT_EQ(error.rfind("cannot open \\\\.\\COM199: ", 0), 0u) << error;
   EXPECT_GT(error.size(), std::string("cannot open \\\\.\\COM199: ").size());
+  // The same reason for the interface's last adapter error.
+  EXPECT_EQ(std::string(ald::AdapterErrorText()), error);
 }
 
 TEST(ComPort, SecondOpenFailsUntilTheFirstIsClosed) {
@@ -80,7 +83,7 @@ TEST(ComPort, PortHeldByAnotherProcessCannotBeOpened) {
 
   std::string error;
   EXPECT_EQ(ald::Win32ComPort::Open(path, &error), nullptr);
-  EXPECT_NE(error.find(path), std::string::npos) << error;
+  EXPECT_EQ(error, "cannot open " + path + ": it is in use by another program");
 
   CloseHandle(inWrite);  // the other process ends and closes the port
   EXPECT_EQ(WaitForSingleObject(pi.hProcess, 10000), WAIT_OBJECT_0);

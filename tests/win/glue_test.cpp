@@ -30,6 +30,7 @@ struct GlueDll {
   decltype(&::getProcessStatus) getProcessStatus = nullptr;
   decltype(&::setDownloadFileSize) setDownloadFileSize = nullptr;
   decltype(&::getDownloadFileSize) getDownloadFileSize = nullptr;
+  decltype(&::getDownloadProgress) getDownloadProgress = nullptr;
 };
 
 template <typename F>
@@ -54,6 +55,7 @@ GlueDll& Glue() {
     Bind(g.module, "getProcessStatus", g.getProcessStatus);
     Bind(g.module, "setDownloadFileSize", g.setDownloadFileSize);
     Bind(g.module, "getDownloadFileSize", g.getDownloadFileSize);
+    Bind(g.module, "getDownloadProgress", g.getDownloadProgress);
     return g;
   }();
   return glue;
@@ -168,6 +170,11 @@ TEST(GlueDll, SharedWordsReachAnotherProcessOfTheSameName) {
   EXPECT_EQ(size, 7);
   EXPECT_EQ(g.getProcessStatus(0, nullptr), kAldglueFailure);
   EXPECT_EQ(g.getDownloadFileSize(nullptr), kAldglueFailure);
+  ASSERT_NE(g.getDownloadProgress, nullptr);
+  int sent = -1;
+  EXPECT_EQ(g.getDownloadProgress(&sent), 0);
+  EXPECT_EQ(sent, 0);  // no download yet
+  EXPECT_EQ(g.getDownloadProgress(nullptr), kAldglueFailure);
 
   // Words of another name (another user's) are not these.
   wintest::SetEnv("ALDGLUE_SHM_NAME", "aldglue-win-tests-other");

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "aldlink/adapter/adapter_error.h"
 #include "aldlink/adapter/win32_vendor_chip.h"
 #include "tests/win/win_test_util.h"
 
@@ -107,6 +108,8 @@ TEST(VendorLibraries, MissingLibraryFailsEveryCallThatNeedsIt) {
       << chips.LoadError();
   // Said once, not on every call.
   EXPECT_EQ(out, "Bridge chip library not usable: " + chips.LoadError() + "\n");
+  EXPECT_EQ(std::string(ald::AdapterErrorText()),
+            "the bridge chip library is not usable: " + chips.LoadError());
 }
 
 TEST(VendorLibraries, LibraryWithoutOneOrdinalIsRefusedWhole) {
