@@ -56,6 +56,7 @@ struct GlueExports {
   // Optional: no message when missing.
   GetLastErrorTextFn getLastErrorText = nullptr;
   GetDownloadProgressFn getDownloadProgress = nullptr;
+  decltype(&::getDownloadFileSize) getDownloadFileSize = nullptr;
 };
 
 // Number of exports every library must have (the optional ones aside).
@@ -82,7 +83,7 @@ class GlueLibrary {
   std::vector<std::string> Load(const std::string& programDir, const std::string& path = "");
 
   // Only the two process-status exports (what the busy window needs), with
-  // the messages for those two.
+  // the messages for those two, and the optional download progress words.
   std::vector<std::string> LoadStatusOnly(const std::string& programDir,
                                           const std::string& path = "");
 
