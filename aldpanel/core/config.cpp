@@ -251,7 +251,7 @@ bool WriteDefaultConfig(const std::string& file, const std::string& installPath)
                "DEVICE_SETTING_BAR=OFF\n"
                "DEBUG_MODE=0\n"
                "# 0 => Normal mode. (default value)\n"
-               "# 1 => Open debug Consol.\n"
+               "# 1 => Open debug Console.\n"
                "# 2 => Write debug message to log file.\n"
                "# 3 => Append debug message to log file.\n"
                "DEFAULT_ASSIGN=1\n"
