@@ -45,6 +45,9 @@ int GetValue(const std::string& file, const char* key, std::string* value, bool 
     found = true;
     found_value = line.value;
   }
+  // A file that opens but cannot be read (a folder, an I/O error) counts as
+  // one that cannot be opened, and the output stays as it was.
+  if (reader.failed()) return kConfigCannotOpen;
   if (found) *value = found_value;
   if (!found && strict) return kConfigKeyAbsent;
   return kConfigOk;
@@ -151,7 +154,11 @@ int Rewrite(const std::string& file, const char* key, const char* value, const s
     put(reader.whole());
     ends_with_newline = !reader.whole().empty() && reader.whole().back() == '\n';
   }
-  if (reader.failed()) write_ok = false;
+  if (reader.failed()) {
+    std::fclose(out);
+    std::remove(temp_path.c_str());
+    return kConfigCannotOpen;
+  }
   if (!*matched && value != nullptr) {
     if (!ends_with_newline) put("\n");
     put(key);
@@ -224,7 +231,7 @@ int FindConfigKeyByValue(const std::string& file, const char* value, std::string
       return kConfigOk;
     }
   }
-  return kConfigKeyAbsent;
+  return reader.failed() ? kConfigCannotOpen : kConfigKeyAbsent;
 }
 
 int SetConfigValue(const std::string& file, const char* key, const char* value,
