@@ -189,6 +189,13 @@ int Rewrite(const std::string& file, const char* key, const char* value, const s
   return kConfigOk;
 }
 
+bool ValidKey(const char* key) {
+  for (const char* c = key; *c != '\0'; ++c) {
+    if (IsSeparator(*c)) return false;
+  }
+  return *key != '#';
+}
+
 }  // namespace
 
 ConfigLine SplitConfigLine(std::string_view line) {
@@ -236,8 +243,10 @@ int FindConfigKeyByValue(const std::string& file, const char* value, std::string
 
 int SetConfigValue(const std::string& file, const char* key, const char* value,
                    const std::string& tempDir, std::string* failure) {
-  if (key == nullptr || *key == '\0') return kConfigNoKey;
-  if (value == nullptr) return kConfigNoOutput;
+  // A key that the tokenizer would split, or a value with a line break,
+  // would write something that reads back as other keys.
+  if (key == nullptr || *key == '\0' || !ValidKey(key)) return kConfigNoKey;
+  if (value == nullptr || std::strpbrk(value, "\r\n") != nullptr) return kConfigNoOutput;
   bool matched = false;
   return Rewrite(file, key, value, tempDir, failure, &matched);
 }

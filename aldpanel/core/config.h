@@ -65,9 +65,11 @@ int FindConfigKeyByValue(const std::string& file, const char* value, std::string
 // does, that line is appended. Comments, other lines and their order stay.
 // The new contents are written to a temporary file in `tempDir` ("./tmp"
 // when empty), which then replaces the target; a missing target is created.
-// Returns kConfigNoKey, kConfigNoOutput (value null), kConfigNoTempName,
-// kConfigCannotCreate (the temporary directory is missing or not writable:
-// the target is left untouched), kConfigCannotOpen, or kConfigOk. When the
+// Returns kConfigNoKey (also for a key holding '=', a tab, a line break or
+// starting with '#'), kConfigNoOutput (value null or holding a line break),
+// kConfigNoTempName, kConfigCannotCreate (the temporary directory is
+// missing or not writable: the target is left untouched), kConfigCannotOpen
+// (also for a file that opens but cannot be read), or kConfigOk. When the
 // old file cannot be removed or the new one cannot take its place, the
 // result is still kConfigOk but
 // *failure (when given) receives the message to show, e.g.

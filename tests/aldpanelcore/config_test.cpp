@@ -127,6 +127,10 @@ TEST_F(ConfigTest, RewriteRefusesMissingKeyOrValue) {
   EXPECT_EQ(SetConfigValue(file, "", "2", tmp()), kConfigNoKey);
   EXPECT_EQ(SetConfigValue(file, "A", nullptr, tmp()), kConfigNoOutput);
   EXPECT_EQ(RemoveConfigKey(file, nullptr, tmp()), kConfigNoKey);
+  // Nothing that would read back as other keys is written.
+  EXPECT_EQ(SetConfigValue(file, "A", "2\nDEBUG_MODE=2", tmp()), kConfigNoOutput);
+  EXPECT_EQ(SetConfigValue(file, "A=B", "2", tmp()), kConfigNoKey);
+  EXPECT_EQ(SetConfigValue(file, "#A", "2", tmp()), kConfigNoKey);
   EXPECT_EQ(ReadFile(file), "A=1\n");
 }
 
