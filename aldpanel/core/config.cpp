@@ -185,6 +185,7 @@ int Rewrite(const std::string& file, const char* key, const char* value, const s
       *failure = "rename failed. (" + temp_path + " => " + file + ").\n" + ErrnoText(err);
     }
     std::remove(temp_path.c_str());
+    return kConfigCannotReplace;
   }
   return kConfigOk;
 }

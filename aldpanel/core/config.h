@@ -27,13 +27,14 @@ inline constexpr int kLineLimit = 512;
 // Return numbers of the configuration routines.
 enum ConfigResult : int {
   kConfigOk = 0,
-  kConfigCannotOpen = -1,    // the file cannot be opened (read)
-  kConfigNoOutput = -2,      // get: no output given; set: no value given
-  kConfigNoKey = -3,         // no (or an empty) key given
-  kConfigNoTempName = -4,    // no temporary file name could be made
-  kConfigCannotCreate = -5,  // the temporary file cannot be created
-  kConfigKeyAbsent = -6,     // strict get, find by value: no such line;
-                             // remove: a line was removed (see RemoveConfigKey)
+  kConfigCannotOpen = -1,     // the file cannot be opened (read)
+  kConfigNoOutput = -2,       // get: no output given; set: no value given
+  kConfigNoKey = -3,          // no (or an empty) key given
+  kConfigNoTempName = -4,     // no temporary file name could be made
+  kConfigCannotCreate = -5,   // the temporary file cannot be created
+  kConfigKeyAbsent = -6,      // strict get, find by value: no such line;
+                              // remove: a line was removed (see RemoveConfigKey)
+  kConfigCannotReplace = -7,  // the rewritten file could not take the old one's place
 };
 
 // The key and value of one line, as the tokenizer splits it. `hasKey` is
@@ -70,9 +71,9 @@ int FindConfigKeyByValue(const std::string& file, const char* value, std::string
 // kConfigNoTempName, kConfigCannotCreate (the temporary directory is
 // missing or not writable: the target is left untouched), kConfigCannotOpen
 // (also for a file that opens but cannot be read), or kConfigOk. When the
-// old file cannot be removed or the new one cannot take its place, the
-// result is still kConfigOk but
-// *failure (when given) receives the message to show, e.g.
+// new file cannot take the old one's place, the key is not stored: the
+// result is kConfigCannotReplace and *failure (when given) receives the
+// message to show, e.g.
 // "rename failed. (tmp/x => mirelk.conf).\nPermission denied".
 int SetConfigValue(const std::string& file, const char* key, const char* value,
                    const std::string& tempDir, std::string* failure = nullptr);

@@ -4,6 +4,8 @@
 #include "aldpanel/core/config.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -119,6 +121,42 @@ TEST_F(ConfigTest, RewriteWithoutTemporaryFolderStoresNothingAndLeavesTheFileAlo
   std::string other = dir / "other.conf";
   EXPECT_EQ(SetConfigValue(other, "A", "2", dir / "no-such-tmp"), kConfigCannotCreate);
   EXPECT_FALSE(Exists(other));
+}
+
+TEST_F(ConfigTest, RewriteAcrossFileSystemsStillReplacesTheFile) {
+  // The temporary folder may lie on another file system than the target
+  // (a tmpfs); the new contents must still arrive.
+  struct stat a {
+  }, b{};
+  if (stat("/dev/shm", &a) != 0 || stat(dir.path().c_str(), &b) != 0 || a.st_dev == b.st_dev) {
+    GTEST_SKIP() << "no second file system for the temporary folder";
+  }
+  TempDir shm_parent;  // only for a unique name
+  std::string shm_tmp = "/dev/shm/" + std::filesystem::path(shm_parent.path()).filename().string();
+  std::filesystem::create_directory(shm_tmp);
+  WriteFile(file, "A=1\n");
+  std::string failure;
+  EXPECT_EQ(SetConfigValue(file, "A", "2", shm_tmp, &failure), kConfigOk);
+  EXPECT_EQ(failure, "");
+  EXPECT_EQ(ReadFile(file), "A=2\n");
+  EXPECT_TRUE(std::filesystem::is_empty(shm_tmp));
+  std::filesystem::remove_all(shm_tmp);
+}
+
+TEST_F(ConfigTest, AFileThatCannotBeReplacedIsReportedNotClaimedStored) {
+  if (geteuid() == 0) GTEST_SKIP() << "root may replace files in a read-only folder";
+  std::string locked = dir / "locked";
+  std::filesystem::create_directory(locked);
+  std::string target = locked + "/mirelk.conf";
+  WriteFile(target, "A=1\n");
+  chmod(locked.c_str(), 0555);
+  std::string failure;
+  EXPECT_EQ(SetConfigValue(target, "A", "2", tmp(), &failure), kConfigCannotReplace);
+  chmod(locked.c_str(), 0755);
+  EXPECT_EQ(failure.rfind("rename failed. (", 0), 0u) << failure;
+  EXPECT_NE(failure.find("Permission denied"), std::string::npos) << failure;
+  EXPECT_EQ(ReadFile(target), "A=1\n");
+  EXPECT_TRUE(std::filesystem::is_empty(tmp()));
 }
 
 TEST_F(ConfigTest, RewriteRefusesMissingKeyOrValue) {
