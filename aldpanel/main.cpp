@@ -1,8 +1,13 @@
 // aldpanel: the operator program.
-//   aldpanel [--lib PATH]
-// PATH names the interface library to load instead of libaldglue.so beside
-// the program.
+//   aldpanel [--lib PATH] [--screenshot FILE]
+// --lib PATH loads that interface library instead of libaldglue.so beside
+// the program. --screenshot FILE scans the line without asking, selects the
+// first row, saves a picture of the main window as FILE (PNG) and exits:
+// scripts/screenshots.sh uses it for the documentation.
 #include <QApplication>
+#include <QTableWidget>
+#include <QTimer>
+#include <cstdio>
 #include <cstring>
 
 #include "aldpanel/panelapp.h"
@@ -11,10 +16,31 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(aldpanel::kProgramName);
   aldpanel::StartOptions options;
+  QString screenshot;
   for (int i = 1; i + 1 < argc; ++i) {
     if (std::strcmp(argv[i], "--lib") == 0) options.libraryPath = argv[i + 1];
+    if (std::strcmp(argv[i], "--screenshot") == 0) screenshot = QString::fromLocal8Bit(argv[i + 1]);
+  }
+  if (!screenshot.isEmpty()) {
+    options.unattended = true;
+    options.applyDebugOutput = false;
   }
   aldpanel::PanelApp panel(options);
-  panel.window().show();
+  aldpanel::MainWindow& window = panel.window();
+  window.show();
+  if (!screenshot.isEmpty()) {
+    QTimer::singleShot(200, &window, [&window, screenshot] {
+      window.ScanDevice();
+      window.resize(1180, 500);
+      window.retGrid()->setCurrentCell(0, 0);
+      window.retGrid()->setFocus();
+      QTimer::singleShot(300, &window, [&window, screenshot] {
+        bool saved = window.grab().save(screenshot, "PNG");
+        std::fprintf(stderr, "%s %s\n", saved ? "saved" : "could not save",
+                     screenshot.toLocal8Bit().constData());
+        QApplication::exit(saved ? 0 : 1);
+      });
+    });
+  }
   return QApplication::exec();
 }

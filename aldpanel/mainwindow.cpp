@@ -3,6 +3,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QCursor>
+#include <QFileInfo>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -20,6 +22,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <set>
 
 #include "aldpanel/aboutdialog.h"
@@ -380,23 +383,42 @@ std::optional<std::string> MainWindow::FieldByName(const std::string& address,
 // --- Filling the grids ------------------------------------------------------------
 
 GridLookups MainWindow::Lookups() const {
-  GridLookups l;
-  const Tables* t = &tables_;
-  l.vendorShortName = [t](const std::string& v) { return t->VendorShortName(v); };
-  l.vendorFullName = [t](const std::string& v) { return t->VendorFullName(v); };
-  l.modelFullName = [t](const std::string& m, const std::string& v) {
-    return t->ModelFullName(m, v);
+  // A fill asks about few distinct codes many times: each table answers a
+  // code once per fill (the files are read anew at the next fill, so edits
+  // to the tables still show).
+  struct Memo {
+    std::map<std::string, std::string> shortName, fullName, model;
+    std::map<int, std::string> error;
+    std::map<std::string, int> sector;
   };
-  l.errorText = [t](int code) { return t->ErrorText(code); };
-  // The vendors a fill asks about are few: read the list once per fill.
-  auto cache = std::make_shared<std::vector<std::pair<std::string, int>>>();
-  l.sectorControl = [t, cache](const std::string& v) {
-    for (const auto& [vendor, value] : *cache) {
-      if (vendor == v) return value;
-    }
-    int value = t->SectorControl(v);
-    cache->emplace_back(v, value);
-    return value;
+  auto memo = std::make_shared<Memo>();
+  const Tables* t = &tables_;
+  GridLookups l;
+  l.vendorShortName = [t, memo](const std::string& v) {
+    auto it = memo->shortName.find(v);
+    if (it == memo->shortName.end()) it = memo->shortName.emplace(v, t->VendorShortName(v)).first;
+    return it->second;
+  };
+  l.vendorFullName = [t, memo](const std::string& v) {
+    auto it = memo->fullName.find(v);
+    if (it == memo->fullName.end()) it = memo->fullName.emplace(v, t->VendorFullName(v)).first;
+    return it->second;
+  };
+  l.modelFullName = [t, memo](const std::string& m, const std::string& v) {
+    std::string key = v + '\n' + m;
+    auto it = memo->model.find(key);
+    if (it == memo->model.end()) it = memo->model.emplace(key, t->ModelFullName(m, v)).first;
+    return it->second;
+  };
+  l.errorText = [t, memo](int code) {
+    auto it = memo->error.find(code);
+    if (it == memo->error.end()) it = memo->error.emplace(code, t->ErrorText(code)).first;
+    return it->second;
+  };
+  l.sectorControl = [t, memo](const std::string& v) {
+    auto it = memo->sector.find(v);
+    if (it == memo->sector.end()) it = memo->sector.emplace(v, t->SectorControl(v)).first;
+    return it->second;
   };
   l.decimalSeparator = context_.decimalSeparator;
   return l;
@@ -434,6 +456,21 @@ void MainWindow::FillOne(QTableWidget* grid, const std::vector<GridRow>& rows, i
       grid->setItem(r, c, item);
     }
     subunits[static_cast<size_t>(r)] = row.subunit;
+  }
+  // The starting widths suit the classic small fonts; a column whose caption
+  // or texts do not fit this screen's font is widened (never narrowed, so the
+  // operator's own widths stay).
+  if (shown > 0) {
+    QFontMetrics metrics = grid->fontMetrics();
+    for (int c = 0; c < grid->columnCount(); ++c) {
+      if (grid->isColumnHidden(c)) continue;
+      int needed = grid->horizontalHeader()->sectionSizeHint(c);
+      for (const GridRow& row : rows) {
+        const std::string& text = row.cells[static_cast<size_t>(c)];
+        needed = std::max(needed, metrics.horizontalAdvance(QString::fromStdString(text)) + 12);
+      }
+      if (needed > grid->columnWidth(c)) grid->setColumnWidth(c, std::min(needed, 200));
+    }
   }
   grid->setUpdatesEnabled(true);
 }
@@ -723,7 +760,7 @@ void MainWindow::ShowAbout() {
 
 QString MainWindow::PortText(int port) {
   if (const char* site = std::getenv("ALDLINK_SIM"); site != nullptr && *site != '\0') {
-    return QString("Port : simulator (%1)").arg(QString::fromLocal8Bit(site));
+    return QString("Port : simulator (%1)").arg(QFileInfo(QString::fromLocal8Bit(site)).fileName());
   }
   if (port <= 0) return "Can't use the adapter port!";
   if (const char* path = std::getenv("ALDLINK_PORT"); path != nullptr && *path != '\0') {

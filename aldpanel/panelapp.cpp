@@ -1,16 +1,36 @@
 #include "aldpanel/panelapp.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
+#include <cstdio>
 
 #include "aldpanel/brand.h"
 
 namespace aldpanel {
+namespace {
+
+class UnattendedHost : public QtPanelHost {
+ public:
+  using QtPanelHost::QtPanelHost;
+  void ShowMessage(MessageIcon, const std::string& title, const std::string& text) override {
+    std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
+  }
+  bool Ask(const std::string&, const std::string&) override { return true; }
+  int ExecDialog(QDialog&) override { return QDialog::Accepted; }
+};
+
+}  // namespace
 
 PanelApp::PanelApp(const StartOptions& options) {
   std::string programDir = RunningProgramDir();
   paths_ = ResolveStartupPaths(programDir, QDir::currentPath().toStdString(), ProcessEnv());
-  host_ = std::make_unique<QtPanelHost>(programDir + "/" + kBusyProgramName);
+  std::string busyProgram = programDir + "/" + kBusyProgramName;
+  if (options.unattended) {
+    host_ = std::make_unique<UnattendedHost>(busyProgram);
+  } else {
+    host_ = std::make_unique<QtPanelHost>(busyProgram);
+  }
   QApplication::setWindowIcon(BrandIcon());
 
   std::string why;

@@ -17,6 +17,9 @@ namespace aldpanel {
 struct StartOptions {
   std::string libraryPath;  // the interface library to load; "" for the usual search
   bool applyDebugOutput = true;
+  // Nobody at the screen (screenshots, benchmarks): questions are answered
+  // OK, modal windows are not waited for, messages go to standard error.
+  bool unattended = false;
 };
 
 class PanelApp {
