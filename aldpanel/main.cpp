@@ -8,11 +8,29 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "aldpanel/panelapp.h"
 
+namespace {
+
+bool Set(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr && *value != '\0';
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  // Without a display Qt would stop with an abort; say what to do instead.
+  if (!Set("DISPLAY") && !Set("WAYLAND_DISPLAY") && !Set("QT_QPA_PLATFORM")) {
+    std::fprintf(stderr,
+                 "aldpanel: no display (neither DISPLAY nor WAYLAND_DISPLAY is set).\n"
+                 "Start it on a desktop, under a virtual display (xvfb-run build/bin/aldpanel),\n"
+                 "or use the command-line controller: build/bin/aldctl scan + list\n");
+    return 2;
+  }
   QApplication app(argc, argv);
   QApplication::setApplicationName(aldpanel::kProgramName);
   aldpanel::StartOptions options;
