@@ -55,7 +55,9 @@ QPixmap Canvas(int width, int height, qreal ratio) {
 
 }  // namespace
 
-QString BrandTitle() { return QString::fromUtf8(kProductName); }
+QString BrandTitle() {
+  return QString::fromUtf8(kProductName);
+}
 
 QIcon BrandIcon() {
   QIcon icon;

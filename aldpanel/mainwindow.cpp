@@ -231,9 +231,12 @@ QWidget* MainWindow::BuildHeader() {
   header->setMinimumHeight(42);
   auto* layout = new QHBoxLayout(header);
   layout->setContentsMargins(4, 2, 8, 2);
-  QToolButton* scan = ToolButton(header, "ToolButtonScan", "Scan Device", QStyle::SP_FileDialogContentsView);
-  QToolButton* add = ToolButton(header, "ToolButtonAdd", "Add Device", QStyle::SP_FileDialogNewFolder);
-  QToolButton* refresh = ToolButton(header, "ToolButtonRefresh", "Refresh Device", QStyle::SP_BrowserReload);
+  QToolButton* scan =
+      ToolButton(header, "ToolButtonScan", "Scan Device", QStyle::SP_FileDialogContentsView);
+  QToolButton* add =
+      ToolButton(header, "ToolButtonAdd", "Add Device", QStyle::SP_FileDialogNewFolder);
+  QToolButton* refresh =
+      ToolButton(header, "ToolButtonRefresh", "Refresh Device", QStyle::SP_BrowserReload);
   connect(scan, &QToolButton::clicked, this, &MainWindow::ScanDevice);
   connect(add, &QToolButton::clicked, this, &MainWindow::ShowAddDevice);
   connect(refresh, &QToolButton::clicked, this, &MainWindow::RefreshDevice);
@@ -332,13 +335,17 @@ void MainWindow::BuildStatusBar() {
 }
 
 void MainWindow::WriteCaptions() {
-  for (int c = 0; c < kRetColumnCount; ++c) retGrid_->horizontalHeaderItem(c)->setText(kRetCaptions[c]);
-  for (int c = 0; c < kTmaColumnCount; ++c) tmaGrid_->horizontalHeaderItem(c)->setText(kTmaCaptions[c]);
+  for (int c = 0; c < kRetColumnCount; ++c)
+    retGrid_->horizontalHeaderItem(c)->setText(kRetCaptions[c]);
+  for (int c = 0; c < kTmaColumnCount; ++c)
+    tmaGrid_->horizontalHeaderItem(c)->setText(kTmaCaptions[c]);
 }
 
 // --- Selection --------------------------------------------------------------------
 
-bool MainWindow::RetTabActive() const { return tabs_->currentWidget() == retTab_; }
+bool MainWindow::RetTabActive() const {
+  return tabs_->currentWidget() == retTab_;
+}
 
 int MainWindow::SelectedAddress() const {
   QTableWidget* grid = RetTabActive() ? retGrid_ : tmaGrid_;
@@ -675,8 +682,12 @@ void MainWindow::SwitchAisg(int version) {
   ShowResult(title, kOpSwitchAisgVersion, result);
 }
 
-void MainWindow::SwitchToAisg1() { SwitchAisg(1); }
-void MainWindow::SwitchToAisg2() { SwitchAisg(2); }
+void MainWindow::SwitchToAisg1() {
+  SwitchAisg(1);
+}
+void MainWindow::SwitchToAisg2() {
+  SwitchAisg(2);
+}
 
 void MainWindow::DisableCwa() {
   if (glue_.exports().closeComPort == nullptr) return;
@@ -686,8 +697,8 @@ void MainWindow::DisableCwa() {
 
 int MainWindow::WriteConfig(const char* key, const std::string& value, const std::string& title) {
   std::string failure;
-  int result = SetConfigValue(context_.paths.configPath, key, value.c_str(),
-                              context_.paths.tempDir, &failure);
+  int result = SetConfigValue(context_.paths.configPath, key, value.c_str(), context_.paths.tempDir,
+                              &failure);
   if (!failure.empty()) host_.ShowMessage(MessageIcon::kError, title, failure);
   return result;
 }
@@ -703,8 +714,12 @@ void MainWindow::SetSettingBar(bool shown) {
   WriteConfig(kKeySettingBar, shown ? "ON" : "OFF", "Device Setting");
 }
 
-void MainWindow::ViewDeviceSettingBar() { SetSettingBar(true); }
-void MainWindow::CloseDeviceSettingBar() { SetSettingBar(false); }
+void MainWindow::ViewDeviceSettingBar() {
+  SetSettingBar(true);
+}
+void MainWindow::CloseDeviceSettingBar() {
+  SetSettingBar(false);
+}
 
 void MainWindow::LoadDefaultSetting() {
   const std::string title = "Reset to Default Setting";

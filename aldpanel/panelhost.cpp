@@ -11,9 +11,13 @@ int QtPanelHost::StartBusyWindow(const std::vector<std::string>& args, std::stri
   return process_.StartBusyWindow(args, why);
 }
 
-void QtPanelHost::EndBusyWindow(int pid) { process_.EndBusyWindow(pid); }
+void QtPanelHost::EndBusyWindow(int pid) {
+  process_.EndBusyWindow(pid);
+}
 
-void QtPanelHost::Pause(int milliseconds) { process_.Pause(milliseconds); }
+void QtPanelHost::Pause(int milliseconds) {
+  process_.Pause(milliseconds);
+}
 
 void QtPanelHost::ShowMessage(MessageIcon icon, const std::string& title, const std::string& text) {
   QMessageBox::Icon qtIcon = QMessageBox::Information;
@@ -49,9 +53,13 @@ bool QtPanelHost::Ask(const std::string& title, const std::string& text) {
   return box.exec() == QMessageBox::Ok;
 }
 
-int QtPanelHost::ExecDialog(QDialog& dialog) { return dialog.exec(); }
+int QtPanelHost::ExecDialog(QDialog& dialog) {
+  return dialog.exec();
+}
 
-void QtPanelHost::OpenUrl(const QUrl& url) { QDesktopServices::openUrl(url); }
+void QtPanelHost::OpenUrl(const QUrl& url) {
+  QDesktopServices::openUrl(url);
+}
 
 void BusyHold::EndBusyWindow(int pid) {
   if (holding_) {

@@ -40,6 +40,8 @@ void ScanResultDialog::SetResult(const QString& title, const std::vector<std::st
   adjustSize();
 }
 
-QString ScanResultDialog::text() const { return text_->text(); }
+QString ScanResultDialog::text() const {
+  return text_->text();
+}
 
 }  // namespace aldpanel

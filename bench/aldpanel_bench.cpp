@@ -86,9 +86,15 @@ class FirstPaint : public QObject {
 };
 
 std::vector<MIRELK_DATA> g_table;
-MIRELK_DATA* TableData() { return g_table.data(); }
-int TableCount() { return static_cast<int>(g_table.size()); }
-const char* TableCountText() { return "12/48/12/48"; }
+MIRELK_DATA* TableData() {
+  return g_table.data();
+}
+int TableCount() {
+  return static_cast<int>(g_table.size());
+}
+const char* TableCountText() {
+  return "12/48/12/48";
+}
 
 void Put(MIRELK_DATA& e, int field, const std::string& text) {
   std::memset(e.field[field], 0, kMirelkFieldSize);

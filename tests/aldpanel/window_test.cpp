@@ -17,6 +17,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
@@ -37,7 +38,9 @@ namespace {
 std::vector<std::string> g_log;
 GlueExports g_real;
 
-void Log(const std::string& line) { g_log.push_back(line); }
+void Log(const std::string& line) {
+  g_log.push_back(line);
+}
 
 bool Logged(const std::string& line) {
   for (const std::string& l : g_log) {
@@ -147,6 +150,14 @@ int RecStatus(int pid, int status) {
   Log("status " + std::to_string(pid) + " " + std::to_string(status));
   return g_real.setProcessStatus(pid, status);
 }
+int RecSwitch(char* vendor, int version) {
+  Log("switchAISGVersion " + std::string(vendor) + " " + std::to_string(version));
+  return g_real.switchAISGVersion(vendor, version);
+}
+int RecRefresh() {
+  Log("refreshMain");
+  return g_real.refreshMain();
+}
 int RecPower(int v) {
   Log("setPowerValue " + std::to_string(v));
   return g_real.setPowerValue(v);
@@ -158,8 +169,12 @@ int RecPin(int v) {
 
 // A table of hand-made entries served instead of the library's.
 std::vector<MIRELK_DATA> g_fakeTable;
-MIRELK_DATA* FakeData() { return g_fakeTable.empty() ? nullptr : g_fakeTable.data(); }
-int FakeCount() { return g_fakeTable.empty() ? -1 : static_cast<int>(g_fakeTable.size()); }
+MIRELK_DATA* FakeData() {
+  return g_fakeTable.empty() ? nullptr : g_fakeTable.data();
+}
+int FakeCount() {
+  return g_fakeTable.empty() ? -1 : static_cast<int>(g_fakeTable.size());
+}
 
 void Put(MIRELK_DATA& e, int field, const std::string& text) {
   std::memset(e.field[field], 0, kMirelkFieldSize);
@@ -247,6 +262,8 @@ class WindowTest : public QObject {
     ex.pollDevice = RecPoll;
     ex.setProcessStatus = RecStatus;
     ex.setPowerValue = RecPower;
+    ex.switchAISGVersion = RecSwitch;
+    ex.refreshMain = RecRefresh;
     ex.setPinValue = RecPin;
   }
 
@@ -410,8 +427,7 @@ class WindowTest : public QObject {
     QCOMPARE(Column(tma, 8, 3), QStringList({"Normal", "Normal", "Normal"}));
     QCOMPARE(Column(tma, 5, 3), QStringList({"TMA-850", "TMA-DD-1821", "TMA-DD-1821"}));
     QCOMPARE(Column(tma, 1, 3), QStringList({"", "1800", "2100"}));
-    QCOMPARE(tma->item(1, kTmaGainColumn)->textAlignment(),
-             int(Qt::AlignRight | Qt::AlignVCenter));
+    QCOMPARE(tma->item(1, kTmaGainColumn)->textAlignment(), int(Qt::AlignRight | Qt::AlignVCenter));
 
     // Field lookups by name for the dialogs.
     QCOMPARE(w.FieldByName("3", "1", "Elec. Tilt").value_or("?"), std::string("60"));
@@ -463,7 +479,6 @@ class WindowTest : public QObject {
     w.ClearAlarm();
     QVERIFY(Logged("clearActiveAlarmsTMA 1 2"));
     QCOMPARE(CountOf("clearActiveAlarms "), 0);
-
   }
 
   void busyWindowThatCannotStartStillRunsTheOperation() {
@@ -608,6 +623,47 @@ class WindowTest : public QObject {
     host_.answers = {true};
     w.LoadDefaultSetting();
     QVERIFY(Logged("message error [Reset to Default Setting] Setting failed."));
+  }
+
+  void versionSwitchRefreshAboutAndTheBadge() {
+    MainWindow& w = *window_;
+    // The version switch asks (in words without the old misspelling) and
+    // runs nothing on Cancel.
+    host_.answers = {false};
+    w.SwitchToAisg1();
+    QVERIFY2(Logged("ask [Switch AISG Version] Switch AISG version may not cause OLD DEVICES to "
+                    "enter 1.x mode. \n\nARE YOU SURE YOU WANT TO SWITCH AISG VERSION?"),
+             Dump().c_str());
+    QCOMPARE(CountOf("switchAISGVersion"), 0);
+    host_.answers = {true};
+    w.SwitchToAisg2();
+    QVERIFY(Logged("switchAISGVersion AN 2"));
+    QVERIFY(Logged("start [Switch AISG Version]"));
+    QCOMPARE(CountOf("message"), 1);  // the result, whatever the line answered
+
+    // Refresh reads the devices again and refills, without a message.
+    g_log.clear();
+    w.RefreshDevice();
+    QVERIFY(Logged("start [Refresh Device]"));
+    QVERIFY(IndexOf("getMirelkData") > IndexOf("refreshMain"));
+    QVERIFY(IndexOf("end 4242") > IndexOf("getMirelkData"));
+    QCOMPARE(CountOf("message"), 0);
+
+    // Our own About window, from the menu and from the logo; the badge
+    // opens the standards body's page.
+    g_log.clear();
+    w.findChild<QAction*>("MenuAboutItem")->trigger();
+    w.findChild<QToolButton*>("ImageLogo")->click();
+    QCOMPARE(CountOf("dialog AboutForm"), 2);
+    w.findChild<QToolButton*>("ImageAISG")->click();
+    QVERIFY(Logged("url https://www.aisg.org.uk/"));
+    // Every control the operator reaches carries a name for assistive
+    // technology.
+    for (QAbstractButton* b : w.findChildren<QAbstractButton*>()) {
+      if (b->isVisibleTo(&w) && b->objectName().startsWith("Button")) {
+        QVERIFY2(!b->accessibleName().isEmpty(), qPrintable(b->objectName()));
+      }
+    }
   }
 
   void pollsOnlyTheTmasOfPolledVendors() {
