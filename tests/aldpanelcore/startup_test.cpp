@@ -182,18 +182,29 @@ TEST(DebugOutputTest, LogsThatCannotBeOpenedLeaveOutputWhereItWas) {
   EXPECT_FALSE(Exists(p.logOut));
 }
 
+// Makes a German locale in `dir` when the system has none installed but has
+// the locale sources; true when LC_NUMERIC could be set to a comma locale.
+bool SetCommaLocale(const std::string& dir) {
+  for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "de_DE"}) {
+    if (std::setlocale(LC_NUMERIC, name) != nullptr) return true;
+  }
+  if (!Exists("/usr/share/i18n/locales/de_DE")) return false;
+  std::string command = "localedef -i de_DE -f UTF-8 " + dir + "/de_DE.UTF-8 > /dev/null 2>&1";
+  if (std::system(command.c_str()) != 0) return false;
+  setenv("LOCPATH", dir.c_str(), 1);
+  const bool set = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
+  unsetenv("LOCPATH");
+  return set;
+}
+
 TEST(DecimalSeparatorTest, FollowsTheNumericLocale) {
   EXPECT_EQ(DetectDecimalSeparator(), '.');
   EXPECT_EQ(WithDecimalSeparator("-2.5/10.0", ','), "-2,5/10,0");
-  const char* comma_locales[] = {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "de_DE"};
-  for (const char* name : comma_locales) {
-    if (std::setlocale(LC_NUMERIC, name) != nullptr) {
-      EXPECT_EQ(DetectDecimalSeparator(), ',');
-      std::setlocale(LC_NUMERIC, "C");
-      return;
-    }
-  }
-  GTEST_SKIP() << "no locale with a decimal comma installed";
+  TempDir dir;
+  if (!SetCommaLocale(dir.path())) GTEST_SKIP() << "no locale with a decimal comma to be had";
+  EXPECT_EQ(DetectDecimalSeparator(), ',');
+  std::setlocale(LC_NUMERIC, "C");
+  EXPECT_EQ(DetectDecimalSeparator(), '.');
 }
 
 }  // namespace
