@@ -55,6 +55,19 @@ TEST(GridRowsSort, RetBeforeTmaSectorsAsTextEqualSectorsByIndexAsNumber) {
   EXPECT_EQ(order, expected);
 }
 
+TEST(GridRowsSort, MoreThanNinetyNineEntriesOfOneKindAllGetRowsInIndexOrder) {
+  std::vector<MIRELK_DATA> t;
+  for (int i = 0; i < 150; ++i) {
+    t.push_back(Entry("02", std::to_string(1 + i / 4).c_str(), std::to_string(1 + i % 4).c_str(),
+                      "SEC"));
+  }
+  GridRows rows = BuildGridRows(t.data(), static_cast<int>(t.size()), Plain());
+  ASSERT_EQ(rows.tma.size(), 150u);
+  for (int i = 0; i < 150; ++i) EXPECT_EQ(rows.tma[static_cast<size_t>(i)].tableIndex, i);
+  EXPECT_EQ(rows.tma[149].cells[kTmaAddressColumn], "38");
+  EXPECT_EQ(rows.tma[149].subunit, "2");
+}
+
 TEST(GridRowsSort, EntriesOfUnknownKindAndEmptyTablesAreLeftOut) {
   std::vector<MIRELK_DATA> t;
   t.push_back(MIRELK_DATA{});  // a device of neither class: all empty
