@@ -34,6 +34,10 @@ using namespace aldpanel;
 
 namespace {
 
+// The interface library, loaded once and never released: unloading it would
+// orphan its device registry, which lives until the process ends.
+GlueLibrary* const g_glue = new GlueLibrary;
+
 // Everything the window asked of the world and of the library, in order.
 std::vector<std::string> g_log;
 GlueExports g_real;
@@ -242,7 +246,8 @@ class WindowTest : public QObject {
 
  private:
   std::unique_ptr<QTemporaryDir> dir_;
-  GlueLibrary glue_;
+  GlueLibrary& glue_ = *g_glue;
+  GlueExports realExports_;
   TestHost host_;
   std::unique_ptr<MainWindow> window_;
 
@@ -286,6 +291,7 @@ class WindowTest : public QObject {
     QVERIFY2(std::getenv("ALDLINK_SIM") != nullptr, "the tests need ALDLINK_SIM");
     std::vector<std::string> messages = glue_.Load("", ALDGLUE_LIBRARY);
     QVERIFY2(messages.empty(), messages.empty() ? "" : messages.front().c_str());
+    realExports_ = glue_.exports();
   }
 
   void init() {
@@ -302,9 +308,9 @@ class WindowTest : public QObject {
     g_fakeTable.clear();
     host_.answers.clear();
     host_.failStart = false;
-    glue_.Unload();
-    std::vector<std::string> messages = glue_.Load("", ALDGLUE_LIBRARY);
-    QVERIFY(messages.empty());
+    // The library stays loaded for the whole run (unloading it would orphan
+    // its device registry); each test starts from its real exports.
+    glue_.mutableExports() = realExports_;
     Wrap();
     window_ = std::make_unique<MainWindow>(Context());
   }
@@ -610,8 +616,10 @@ class WindowTest : public QObject {
 
   void withoutTheLibraryEveryFunctionIsInert() {
     window_.reset();
-    glue_.Unload();
-    MainWindow w(Context());
+    GlueLibrary none;  // never loaded: every export missing
+    PanelContext context = Context();
+    context.glue = &none;
+    MainWindow w(context);
     w.show();
     QCOMPARE(w.portLabel()->text(), QString("Can't use the adapter port!"));
     host_.answers = {true};
