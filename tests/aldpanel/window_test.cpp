@@ -644,6 +644,22 @@ class WindowTest : public QObject {
     QVERIFY(w.deviceSettingWindow()->isVisible());
     QCOMPARE(ReadFile(conf),
              QString("# kept\nDEFAULT_DEPTH=9\nDEVICE_SETTING_BAR=ON\nDEFAULT_ASSIGN=0\n"));
+    // Its buttons act on the main window's selected row.
+    MIRELK_DATA e{};
+    Put(e, kMdAddress, "9");
+    Put(e, kMdSubunit, "2");
+    Put(e, kMdDeviceType, "01");
+    g_fakeTable.push_back(e);
+    glue_.mutableExports().getMirelkData = FakeData;
+    glue_.mutableExports().getMirelkDataCount = FakeCount;
+    w.FillGrids();
+    w.retGrid()->setCurrentCell(0, 0);
+    w.deviceSettingWindow()->button("ButtonSelfTest")->click();
+    w.deviceSettingWindow()->button("ButtonClearAlarm")->click();
+    QVERIFY2(Logged("selfTest 9"), Dump().c_str());
+    QVERIFY(Logged("clearActiveAlarms 9 2"));
+    QCOMPARE(w.deviceSettingWindow()->button("ButtonSetTilt")->text(), QString("Set Tilt"));
+
     // Closing the floating window itself closes the bar.
     w.deviceSettingWindow()->close();
     QVERIFY(!w.settingBarShown());
