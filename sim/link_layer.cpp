@@ -117,15 +117,41 @@ bool AllZero(const uint8_t* p, int n) {
   return true;
 }
 
-// Matches on every bit set in the mask. Positions past the end of the
-// device's ID can only match where the mask leaves them open.
-bool ScanMatches(const std::string& id, const XidParams& x) {
+// Where octet `pos` of the 19-octet form of an ID (or scan pattern, or
+// mask) of `length` octets comes from: the vendor code stays in front, the
+// rest is right-aligned, and the gap between them (-1) holds zero. A short
+// pattern is so compared on the vendor code and on the right-most
+// (length - 2) octets of the ID, whatever the ID's own length.
+int PaddedIndex(int length, int pos) {
+  if (pos < 2) return pos < length ? pos : -1;
+  const int from = pos - (kMaxUniqueId - length);
+  return from >= 2 && from < length ? from : -1;
+}
+
+// Matches on every bit set in the mask. An AISG 2.0 device compares the
+// pattern and its own ID in their 19-octet forms; an AISG 1.1 device only
+// answers patterns of its own length, compared octet by octet.
+bool ScanMatches(const SimDevice& d, const XidParams& x) {
   if (x.uidLength > kMaxUniqueId) return false;
-  for (int i = 0; i < x.uidLength; ++i) {
-    const uint8_t mask = i < x.maskLength ? x.mask[i] : 0;
-    const uint8_t own = i < static_cast<int>(id.size()) ? static_cast<uint8_t>(id[i]) : 0;
-    if (i >= static_cast<int>(id.size()) && mask != 0) return false;
-    if (((own ^ x.uid[i]) & mask) != 0) return false;
+  const std::string& id = d.uniqueId;
+  const int idLength = static_cast<int>(id.size() < kMaxUniqueId ? id.size() : kMaxUniqueId);
+  const auto* own = reinterpret_cast<const uint8_t*>(id.data());
+  if (d.generation == 1) {
+    if (x.uidLength != idLength) return false;
+    for (int i = 0; i < idLength; ++i) {
+      const uint8_t mask = i < x.maskLength ? x.mask[i] : 0;
+      if (((own[i] ^ x.uid[i]) & mask) != 0) return false;
+    }
+    return true;
+  }
+  for (int pos = 0; pos < kMaxUniqueId; ++pos) {
+    // The mask lines up with its pattern; octets it lacks compare nothing.
+    const int at = PaddedIndex(x.uidLength, pos);
+    const uint8_t mask = at >= 0 && at < x.maskLength ? x.mask[at] : 0;
+    if (mask == 0) continue;
+    const int ownAt = PaddedIndex(idLength, pos);
+    const uint8_t ownOctet = ownAt >= 0 ? own[ownAt] : 0;
+    if (((ownOctet ^ x.uid[at]) & mask) != 0) return false;
   }
   return true;
 }
@@ -268,7 +294,12 @@ bool SecondaryStation::Concerns(const Frame& f) const {
   XidParams x;
   if (!ParseXid(f, x)) return false;
   if (x.group != kGroupUser) return d.address != 0;
-  if (IsScan(x)) return ScanMatches(d.uniqueId, x);
+  if (IsScan(x)) {
+    // An AISG 2.0 device that holds an address has been found already and
+    // keeps quiet, so that the devices still without one can be told apart.
+    if (d.generation >= 2 && d.address != 0) return false;
+    return ScanMatches(d, x);
+  }
   if (IsAssignment(x)) {
     if (AllZero(x.uid, x.uidLength)) return d.address != 0 && x.newAddress == d.address;
     uint8_t id[kMaxUniqueId];

@@ -36,27 +36,55 @@ int SubunitDataLength(uint8_t c) {
   }
 }
 
+uint8_t ReasonCode(int generation, Refusal why) {
+  namespace g1 = ald::rc::aisg1;
+  namespace g2 = ald::rc::aisg2;
+  const bool old = generation == 1;
+  switch (why) {
+    case Refusal::kMotorJam:
+      return old ? g1::kActuatorJamPermanent : g2::kMotorJam;
+    case Refusal::kBusy:
+      return old ? g1::kBusy : g2::kBusy;
+    case Refusal::kDeviceDisabled:
+      // AISG 2.0 devices are never disabled; the nearest word is the sequence.
+      return old ? g1::kDeviceDisabled : g2::kInvalidProcedureSequence;
+    case Refusal::kNotCalibrated:
+      return old ? g1::kNotCalibrated : g2::kNotCalibrated;
+    case Refusal::kOutOfRange:
+      return old ? g1::kOutOfRange : g2::kOutOfRange;
+    case Refusal::kBlockSequence:
+      return old ? g1::kBlockNumberSequenceError : g2::kInvalidProcedureSequence;
+    case Refusal::kSegmentSequence:
+      return old ? g1::kSegmentNumberSequenceError : g2::kInvalidProcedureSequence;
+    case Refusal::kUnknownProcedure:
+      return old ? g1::kUnknownProcedure : g2::kUnknownProcedure;
+    case Refusal::kUnsupportedProcedure:
+      // The older list has no word for a procedure of another device type.
+      return old ? g1::kUnknownProcedure : g2::kUnsupportedProcedure;
+    case Refusal::kReadOnly:
+      return old ? g1::kReadOnly : g2::kReadOnly;
+    case Refusal::kUnknownParameter:
+      return old ? g1::kUnknownParameter : g2::kUnknownParameter;
+    case Refusal::kInvalidFileContent:
+      return old ? g1::kInvalidSoftware : g2::kInvalidFileContent;
+    case Refusal::kFormatError:
+      return old ? g1::kDataError : g2::kFormatError;
+    case Refusal::kProcedureSequence:
+      return old ? g1::kProcedureSequenceError : g2::kInvalidProcedureSequence;
+  }
+  return old ? g1::kFail : g2::kFail;
+}
+
 namespace {
 
-// Whether an AISG 2.0 request carries a subunit byte. The controller leaves
-// it out when it addresses the unit as a whole, which only the length tells.
-bool HasSubunitByte(uint8_t c, const uint8_t* data, int length) {
+// The shortest data of an AISG 2.0 per-subunit request: the subunit number
+// and the fields every such request carries (a device data write names at
+// least one field). -1 for procedures of the device as a whole.
+int ShortestSubunitRequest(uint8_t c) {
   const int fixed = SubunitDataLength(c);
-  if (fixed == -2) return false;
-  if (fixed >= 0) return length > fixed;
-  if (c == code::kAntGetDeviceData || c == code::kTmaGetDeviceData) return length >= 2;
-  if (c == code::kAntSetDeviceData || c == code::kTmaSetDeviceData) {
-    if (length >= 2) {
-      const FieldInfo* f = FindField(data[1]);
-      if (f && length == 2 + f->length2) return true;
-    }
-    if (length >= 1) {
-      const FieldInfo* f = FindField(data[0]);
-      if (f && length == 1 + f->length2) return false;
-    }
-    return length >= 1;
-  }
-  return length >= 1;  // configuration pieces always name the antenna
+  if (fixed == -2) return -1;
+  if (c == code::kAntSetDeviceData || c == code::kTmaSetDeviceData) return 2;
+  return 1 + (fixed > 0 ? fixed : 0);
 }
 
 }  // namespace
@@ -81,16 +109,23 @@ int SimAld::HandleMessage(const uint8_t* info, int length, int64_t nowUs, uint8_
   r.length = length - header;
   const int declared = info[p + 1] | info[p + 2] << 8;
   a.code = r.code;
-  if (generation == 2 && HasSubunitByte(r.code, r.data, r.length)) {
-    a.echoSubunit = true;
-    a.subunit = r.data[0];
+  if (generation == 2) {
+    const int shortest = ShortestSubunitRequest(r.code);
+    // A per-subunit message too short to name its subunit and carry its
+    // fields is not a message a device can act on or answer for: it is
+    // disregarded, and polls get RR as if nothing had come.
+    if (shortest >= 0 && r.length < shortest) return 0;
+    if (shortest >= 0) {
+      a.echoSubunit = true;
+      a.subunit = r.data[0];
+    }
   }
   if (pending_.active) {
-    a.Fail(rc::kBusy);
+    a.Fail(Code(Refusal::kBusy));
   } else if (declared != r.length) {
-    a.Fail(rc::kFormatError);
+    a.Fail(Code(Refusal::kFormatError));
   } else if (!faults.failReasons.empty()) {
-    a.ret = rc::kFail;
+    a.ret = kRetFail;
     a.size = 0;
     // Download headers and segments carry their number before the reasons.
     if (generation == 1 && r.code == code::kBlockHeader) {
@@ -105,7 +140,7 @@ int SimAld::HandleMessage(const uint8_t* info, int length, int64_t nowUs, uint8_
     return PendingAnswer(nowUs, out, capacity);
   }
   const int n = Serialize(a, out, capacity);
-  if (r.code == code::kReset && a.ret == rc::kOk && faults.failReasons.empty()) Restart(nowUs);
+  if (r.code == code::kReset && a.ret == kRetOk && faults.failReasons.empty()) Restart(nowUs);
   return n;
 }
 
@@ -115,19 +150,20 @@ int SimAld::PendingAnswer(int64_t nowUs, uint8_t* out, int capacity) {
   AldSubunit* s = pending_.subunit < static_cast<int>(subunits.size())
                       ? &subunits[static_cast<size_t>(pending_.subunit)]
                       : nullptr;
-  const bool ok = pending_.answer.ret == rc::kOk;
+  const bool ok = pending_.answer.ret == kRetOk;
   switch (pending_.work) {
     case Work::kTilt:
       if (s && ok) s->tilt = pending_.target;
-      if (s && !ok) AddAlarm(*s, rc::kMotorJam);
+      if (s && !ok) AddAlarm(*s, Code(Refusal::kMotorJam));
       break;
     case Work::kCalibrate:
       if (s && ok) {
         s->calibrated = true;
-        s->alarms.erase(std::remove(s->alarms.begin(), s->alarms.end(), rc::kNotCalibrated),
-                        s->alarms.end());
+        s->alarms.erase(
+            std::remove(s->alarms.begin(), s->alarms.end(), Code(Refusal::kNotCalibrated)),
+            s->alarms.end());
       }
-      if (s && !ok) AddAlarm(*s, rc::kMotorJam);
+      if (s && !ok) AddAlarm(*s, Code(Refusal::kMotorJam));
       break;
     default:
       break;
@@ -184,7 +220,7 @@ int SimAld::Serialize(const Answer& a, uint8_t* out, int capacity) const {
   const uint8_t ret = faults.returnCode >= 0 ? static_cast<uint8_t>(faults.returnCode) : a.ret;
   body[n++] = ret;
   int size = a.size;
-  if (ret == rc::kFail && faults.bareFail) size = 0;
+  if (ret == kRetFail && faults.bareFail) size = 0;
   if (faults.missingBytes > 0) size = std::max(0, size - faults.missingBytes);
   std::memcpy(body.data() + n, a.data.data(), static_cast<size_t>(size));
   n += size;
@@ -204,25 +240,12 @@ int SimAld::Serialize(const Answer& a, uint8_t* out, int capacity) const {
 
 bool SimAld::TakeSubunit(const Request& r, int fixed, Answer& a, int& index, const uint8_t*& data,
                          int& length) {
-  data = r.data;
-  length = r.length;
-  if (!a.echoSubunit) {
-    // Addressed as a whole: only a unit with one subunit knows which is meant.
-    if (subunits.size() != 1 || (fixed >= 0 && length != fixed)) {
-      a.Fail(rc::kFormatError);
-      return false;
-    }
-    index = 0;
-    return true;
-  }
-  ++data;
-  --length;
-  if (fixed >= 0 && length != fixed) {
-    a.Fail(rc::kFormatError);
-    return false;
-  }
-  if (a.subunit < 1 || a.subunit > subunits.size()) {
-    a.Fail(rc::kUnknownParameter);
+  // Every AISG 2.0 per-subunit request names its subunit (HandleMessage
+  // disregards those too short to).
+  data = r.data + 1;
+  length = r.length - 1;
+  if ((fixed >= 0 && length != fixed) || a.subunit < 1 || a.subunit > subunits.size()) {
+    a.Fail(Code(Refusal::kFormatError));
     return false;
   }
   index = a.subunit - 1;
@@ -233,7 +256,7 @@ bool SimAld::Dispatch(const Request& r, int64_t nowUs, Answer& a) {
   const bool g1 = r.generation == 1;
   auto noData = [&]() {
     if (r.length == 0) return true;
-    a.Fail(rc::kFormatError);
+    a.Fail(Code(Refusal::kFormatError));
     return false;
   };
   switch (r.code) {
@@ -270,7 +293,7 @@ bool SimAld::Dispatch(const Request& r, int64_t nowUs, Answer& a) {
         for (AldSubunit& s : subunits) {
           s.alarms.clear();
           // A jammed actuator raises its alarm again at once.
-          if (s.jammed) s.alarms.push_back(rc::kMotorJam);
+          if (s.jammed) s.alarms.push_back(Code(Refusal::kMotorJam));
         }
       }
       return true;
@@ -283,7 +306,7 @@ bool SimAld::Dispatch(const Request& r, int64_t nowUs, Answer& a) {
       if (!noData()) return true;
       for (const AldSubunit& s : subunits) {
         if (s.jammed) {
-          a.Fail(rc::kMotorJam);
+          a.Fail(Code(Refusal::kMotorJam));
           break;
         }
       }
@@ -298,7 +321,7 @@ bool SimAld::Dispatch(const Request& r, int64_t nowUs, Answer& a) {
       return true;
     case code::kSetDeviceData:
       if (r.length < 1) {
-        a.Fail(rc::kFormatError);
+        a.Fail(Code(Refusal::kFormatError));
       } else {
         WriteDeviceData(subunits[0], r.data, r.length, a);
       }
@@ -309,12 +332,12 @@ bool SimAld::Dispatch(const Request& r, int64_t nowUs, Answer& a) {
     case code::kReadUserData:
       if (g1) break;
       if (r.length != 3) {
-        a.Fail(rc::kFormatError);
+        a.Fail(Code(Refusal::kFormatError));
       } else {
         const int offset = r.data[0] | r.data[1] << 8;
         const int count = r.data[2];
         if (offset + count > static_cast<int>(userData.size())) {
-          a.Fail(rc::kOutOfRange);
+          a.Fail(Code(Refusal::kOutOfRange));
         } else {
           for (int i = 0; i < count; ++i) a.Add(userData[static_cast<size_t>(offset + i)]);
         }
@@ -323,12 +346,12 @@ bool SimAld::Dispatch(const Request& r, int64_t nowUs, Answer& a) {
     case code::kWriteUserData:
       if (g1) break;
       if (r.length < 3 || r.length - 3 != r.data[2]) {
-        a.Fail(rc::kFormatError);
+        a.Fail(Code(Refusal::kFormatError));
       } else {
         const int offset = r.data[0] | r.data[1] << 8;
         const int count = r.data[2];
         if (offset + count > static_cast<int>(userData.size())) {
-          a.Fail(rc::kOutOfRange);
+          a.Fail(Code(Refusal::kOutOfRange));
         } else {
           std::copy_n(r.data + 3, count, userData.begin() + offset);
         }
@@ -345,7 +368,7 @@ bool SimAld::Dispatch(const Request& r, int64_t nowUs, Answer& a) {
       // they are meant for.
       if (r.length < 2 || uniqueId.size() < 2 || r.data[0] != static_cast<uint8_t>(uniqueId[0]) ||
           r.data[1] != static_cast<uint8_t>(uniqueId[1])) {
-        a.Fail(rc::kUnknownProcedure);
+        a.Fail(Code(Refusal::kUnknownProcedure));
       }
       return true;
     case code::kDownloadStart1:
@@ -379,7 +402,7 @@ bool SimAld::Dispatch(const Request& r, int64_t nowUs, Answer& a) {
       }
       break;
   }
-  a.Fail(rc::kUnknownProcedure);
+  a.Fail(Code(Refusal::kUnknownProcedure));
   return true;
 }
 

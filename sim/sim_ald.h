@@ -10,30 +10,38 @@
 #include <string>
 #include <vector>
 
+#include "aldlink/procedures/returncodes.h"
 #include "sim/sim_device.h"
 
 namespace ald::sim {
 
-// Return code of an answer, and the reason codes this simulator puts after
-// FAIL. Reason codes are the device's word: the controller shows them, it
-// does not interpret them.
-namespace rc {
-constexpr uint8_t kOk = 0x00;
-constexpr uint8_t kFail = 0x0B;
+// Return codes of an answer (both generations number these alike).
+constexpr uint8_t kRetOk = ald::rc::aisg2::kOk;
+constexpr uint8_t kRetFail = ald::rc::aisg2::kFail;
 
-constexpr uint8_t kMotorJam = 0x02;
-constexpr uint8_t kBusy = 0x05;
-constexpr uint8_t kDeviceDisabled = 0x07;
-constexpr uint8_t kNotCalibrated = 0x0E;
-constexpr uint8_t kOutOfRange = 0x13;
-constexpr uint8_t kSegmentSequence = 0x16;
-constexpr uint8_t kUnknownProcedure = 0x19;
-constexpr uint8_t kReadOnly = 0x1A;
-constexpr uint8_t kUnknownParameter = 0x1B;  // unknown field identifier or subunit
-constexpr uint8_t kInvalidFileContent = 0x1E;
-constexpr uint8_t kFormatError = 0x20;
-constexpr uint8_t kProcedureSequence = 0x22;
-}  // namespace rc
+// Why a device refuses a procedure. The number it puts after FAIL depends
+// on its generation: AISG 2.0 and AISG 1.x number several reasons
+// differently (ReasonCode).
+enum class Refusal : uint8_t {
+  kMotorJam,
+  kBusy,
+  kDeviceDisabled,  // AISG 1.x only
+  kNotCalibrated,
+  kOutOfRange,
+  kBlockSequence,    // AISG 1.x download blocks
+  kSegmentSequence,  // AISG 1.x download segments
+  kUnknownProcedure,
+  kUnsupportedProcedure,  // a procedure of another device type
+  kReadOnly,
+  kUnknownParameter,
+  kInvalidFileContent,
+  kFormatError,
+  kProcedureSequence,
+};
+// The return code of `why` in the list of `generation` (1 = AISG 1.x; the
+// AISG 1.x TMA list is not public yet, so both AISG 1.x device types answer
+// with the RET list).
+uint8_t ReasonCode(int generation, Refusal why);
 
 // Procedure codes the devices know.
 namespace code {
@@ -195,7 +203,7 @@ class SimAld : public SimDevice {
     uint8_t code = 0;
     bool echoSubunit = false;
     uint8_t subunit = 0;
-    uint8_t ret = rc::kOk;
+    uint8_t ret = kRetOk;
     std::array<uint8_t, 512> data{};
     int size = 0;
     void Add(uint8_t b) {
@@ -206,7 +214,7 @@ class SimAld : public SimDevice {
       Add(static_cast<uint8_t>((v >> 8) & 0xFF));
     }
     void Fail(uint8_t reason) {
-      ret = rc::kFail;
+      ret = kRetFail;
       size = 0;
       Add(reason);
     }
@@ -256,6 +264,7 @@ class SimAld : public SimDevice {
   int Serialize(const Answer& a, uint8_t* out, int capacity) const;
   void AllAlarms(Answer& a) const;
   void AddAlarm(AldSubunit& s, uint8_t code);
+  uint8_t Code(Refusal why) const { return ReasonCode(generation, why); }
 
   Pending pending_;
   Download download_;

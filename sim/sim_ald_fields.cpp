@@ -165,21 +165,21 @@ void SimAld::DerivedField(const AldSubunit& s, const FieldInfo& f, Answer& a) co
 
 void SimAld::ReadDeviceData(const AldSubunit& s, const uint8_t* ids, int count, Answer& a) const {
   if (count < 1 || (generation == 2 && count != 1)) {
-    a.Fail(rc::kFormatError);
+    a.Fail(Code(Refusal::kFormatError));
     return;
   }
   int total = 0;
   for (int i = 0; i < count; ++i) {
     const FieldInfo* f = FindField(ids[i]);
     if (!f || (IsRet() && !f->ret) || (IsTma() && !f->tma)) {
-      a.Fail(rc::kUnknownParameter);
+      a.Fail(Code(Refusal::kUnknownParameter));
       return;
     }
     total += 1 + FieldLength(*f, generation);
   }
   // A list that no answer frame could carry.
   if (total > kMaxReadBytes) {
-    a.Fail(rc::kFormatError);
+    a.Fail(Code(Refusal::kFormatError));
     return;
   }
   for (int i = 0; i < count; ++i) {
@@ -197,27 +197,27 @@ void SimAld::WriteDeviceData(AldSubunit& s, const uint8_t* data, int length, Ans
   while (pos < length) {
     const FieldInfo* f = FindField(data[pos]);
     if (!f || (IsRet() && !f->ret) || (IsTma() && !f->tma)) {
-      a.Fail(rc::kUnknownParameter);
+      a.Fail(Code(Refusal::kUnknownParameter));
       return;
     }
     if (std::find(readOnlyFields.begin(), readOnlyFields.end(), f->id) != readOnlyFields.end()) {
-      a.Fail(rc::kReadOnly);
+      a.Fail(Code(Refusal::kReadOnly));
       return;
     }
     const int n = FieldLength(*f, generation);
     if (pos + 1 + n > length) {
-      a.Fail(rc::kFormatError);
+      a.Fail(Code(Refusal::kFormatError));
       return;
     }
     const uint8_t* v = data + pos + 1;
     if (f->id == 0x25 && (v[0] | v[1] << 8) > 3600) {
-      a.Fail(rc::kOutOfRange);
+      a.Fail(Code(Refusal::kOutOfRange));
       return;
     }
     if (f->id == 0x26 && generation == 2) {
       const int tilt = static_cast<int16_t>(v[0] | v[1] << 8);
       if (tilt < -900 || tilt > 900) {
-        a.Fail(rc::kOutOfRange);
+        a.Fail(Code(Refusal::kOutOfRange));
         return;
       }
     }
@@ -225,12 +225,12 @@ void SimAld::WriteDeviceData(AldSubunit& s, const uint8_t* data, int length, Ans
     ++fieldsSeen;
     // AISG 2.0 writes one field per message.
     if (generation == 2 && pos != length) {
-      a.Fail(rc::kFormatError);
+      a.Fail(Code(Refusal::kFormatError));
       return;
     }
   }
   if (fieldsSeen == 0) {
-    a.Fail(rc::kFormatError);
+    a.Fail(Code(Refusal::kFormatError));
     return;
   }
   pos = 0;

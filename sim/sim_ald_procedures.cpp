@@ -15,12 +15,12 @@ constexpr int64_t kJamUs = 2'000'000;
 
 void SimAld::StartTilt(int index, int target, int64_t nowUs, Answer& a) {
   AldSubunit& s = subunits[static_cast<size_t>(index)];
-  if (generation == 1 && !enabled) return a.Fail(rc::kDeviceDisabled);
-  if (!s.calibrated) return a.Fail(rc::kNotCalibrated);
-  if (target < s.minTilt || target > s.maxTilt) return a.Fail(rc::kOutOfRange);
+  if (generation == 1 && !enabled) return a.Fail(Code(Refusal::kDeviceDisabled));
+  if (!s.calibrated) return a.Fail(Code(Refusal::kNotCalibrated));
+  if (target < s.minTilt || target > s.maxTilt) return a.Fail(Code(Refusal::kOutOfRange));
   pending_.target = target;
   if (s.jammed) {
-    a.Fail(rc::kMotorJam);
+    a.Fail(Code(Refusal::kMotorJam));
     Delay(Work::kTilt, index, nowUs + kJamUs, a);
     return;
   }
@@ -31,9 +31,9 @@ void SimAld::StartTilt(int index, int target, int64_t nowUs, Answer& a) {
 
 void SimAld::StartCalibration(int index, int64_t nowUs, Answer& a) {
   AldSubunit& s = subunits[static_cast<size_t>(index)];
-  if (generation == 1 && !enabled) return a.Fail(rc::kDeviceDisabled);
+  if (generation == 1 && !enabled) return a.Fail(Code(Refusal::kDeviceDisabled));
   if (s.jammed) {
-    a.Fail(rc::kMotorJam);
+    a.Fail(Code(Refusal::kMotorJam));
     Delay(Work::kCalibrate, index, nowUs + kJamUs, a);
     return;
   }
@@ -48,7 +48,7 @@ bool SimAld::DispatchRet(const Request& r, int64_t nowUs, Answer& a) {
   // (0x32) is taken by both.
   if (!IsRet() || (perAntenna && (!multi || r.generation != 2)) ||
       (!perAntenna && multi && r.code != code::kSendConfig)) {
-    a.Fail(rc::kUnknownProcedure);
+    a.Fail(Code(Refusal::kUnsupportedProcedure));
     return true;
   }
   int index = 0;
@@ -73,7 +73,7 @@ bool SimAld::DispatchRet(const Request& r, int64_t nowUs, Answer& a) {
     case code::kAntGetTilt:
       if (length != 0) break;
       if (!s.calibrated) {
-        a.Fail(rc::kNotCalibrated);
+        a.Fail(Code(Refusal::kNotCalibrated));
       } else {
         a.Add16(s.tilt);
       }
@@ -82,7 +82,7 @@ bool SimAld::DispatchRet(const Request& r, int64_t nowUs, Answer& a) {
     case code::kAntSendConfig:
       if (length < 1) break;
       if (r.generation == 1 && !enabled) {
-        a.Fail(rc::kDeviceDisabled);
+        a.Fail(Code(Refusal::kDeviceDisabled));
       } else {
         s.configurationBytes += length;
       }
@@ -96,7 +96,7 @@ bool SimAld::DispatchRet(const Request& r, int64_t nowUs, Answer& a) {
     case code::kAntClearAlarms:
       if (length != 0) break;
       s.alarms.clear();
-      if (s.jammed) s.alarms.push_back(rc::kMotorJam);
+      if (s.jammed) s.alarms.push_back(Code(Refusal::kMotorJam));
       return true;
     case code::kAntGetAlarms:
       if (length != 0) break;
@@ -107,17 +107,21 @@ bool SimAld::DispatchRet(const Request& r, int64_t nowUs, Answer& a) {
       a.Add(static_cast<uint8_t>(subunits.size()));
       return true;
     default:
-      a.Fail(rc::kUnknownProcedure);
+      a.Fail(Code(Refusal::kUnknownProcedure));
       return true;
   }
-  a.Fail(rc::kFormatError);
+  a.Fail(Code(Refusal::kFormatError));
   return true;
 }
 
 bool SimAld::DispatchTma(const Request& r, Answer& a) {
   const bool g1 = r.generation == 1;
-  if (!IsTma() || (g1 && r.code >= code::kTmaSetMode) || (!g1 && r.code < code::kTmaSetMode)) {
-    a.Fail(rc::kUnknownProcedure);
+  if ((g1 && r.code >= code::kTmaSetMode) || (!g1 && r.code < code::kTmaSetMode)) {
+    a.Fail(Code(Refusal::kUnknownProcedure));
+    return true;
+  }
+  if (!IsTma()) {
+    a.Fail(Code(Refusal::kUnsupportedProcedure));
     return true;
   }
   int index = 0;
@@ -134,9 +138,9 @@ bool SimAld::DispatchTma(const Request& r, Answer& a) {
       if (length != 1) break;
       const int mode = data[0];
       if (g1 && !enabled) {
-        a.Fail(rc::kDeviceDisabled);
+        a.Fail(Code(Refusal::kDeviceDisabled));
       } else if (mode > 1 || (mode == 1 && !(s.functions & 1))) {
-        a.Fail(rc::kOutOfRange);
+        a.Fail(Code(Refusal::kOutOfRange));
       } else {
         s.mode = mode;
       }
@@ -158,9 +162,9 @@ bool SimAld::DispatchTma(const Request& r, Answer& a) {
                   (s.gainStep <= 0 || (gain - s.minGain) % s.gainStep == 0);
       }
       if (g1 && !enabled) {
-        a.Fail(rc::kDeviceDisabled);
+        a.Fail(Code(Refusal::kDeviceDisabled));
       } else if (!allowed) {
-        a.Fail(rc::kOutOfRange);
+        a.Fail(Code(Refusal::kOutOfRange));
       } else {
         s.gain = gain;
       }
@@ -201,10 +205,10 @@ bool SimAld::DispatchTma(const Request& r, Answer& a) {
       for (uint8_t g : s.nonLinearGains) a.Add(g);
       return true;
     default:
-      a.Fail(rc::kUnknownProcedure);
+      a.Fail(Code(Refusal::kUnknownProcedure));
       return true;
   }
-  a.Fail(rc::kFormatError);
+  a.Fail(Code(Refusal::kFormatError));
   return true;
 }
 
@@ -213,8 +217,8 @@ bool SimAld::DispatchDownload(const Request& r, int64_t nowUs, Answer& a) {
   switch (r.code) {
     case code::kDownloadStart1:
     case code::kDownloadStart:
-      if (r.length != 0) return a.Fail(rc::kFormatError), true;
-      if (r.generation == 1 && !enabled) return a.Fail(rc::kDeviceDisabled), true;
+      if (r.length != 0) return a.Fail(Code(Refusal::kFormatError)), true;
+      if (r.generation == 1 && !enabled) return a.Fail(Code(Refusal::kDeviceDisabled)), true;
       d = Download{};
       d.active = true;
       return true;
@@ -222,18 +226,19 @@ bool SimAld::DispatchDownload(const Request& r, int64_t nowUs, Answer& a) {
       // Answers to a block header name the block, FAIL included.
       const int block = r.length >= 2 ? r.data[0] | r.data[1] << 8 : 0;
       auto fail = [&](uint8_t reason) {
-        a.ret = rc::kFail;
+        a.ret = kRetFail;
         a.size = 0;
         a.Add16(block);
         a.Add(reason);
         return true;
       };
-      if (r.length != 4) return fail(rc::kFormatError);
-      if (!d.active) return fail(rc::kProcedureSequence);
-      if (block != d.nextBlock) return fail(rc::kSegmentSequence);
-      if (d.blocks && d.blockReceived != d.blockLength) return fail(rc::kSegmentSequence);
+      if (r.length != 4) return fail(Code(Refusal::kFormatError));
+      if (!d.active) return fail(Code(Refusal::kProcedureSequence));
+      if (block != d.nextBlock) return fail(Code(Refusal::kBlockSequence));
+      if (d.blocks && d.blockReceived != d.blockLength)
+        return fail(Code(Refusal::kSegmentSequence));
       const int blockLength = r.data[2] | r.data[3] << 8;
-      if (blockLength == 0) return fail(rc::kFormatError);
+      if (blockLength == 0) return fail(Code(Refusal::kFormatError));
       d.blocks = true;
       d.blockLength = blockLength;
       d.blockReceived = 0;
@@ -245,16 +250,17 @@ bool SimAld::DispatchDownload(const Request& r, int64_t nowUs, Answer& a) {
     case code::kSegment1: {
       const uint8_t segment = r.length >= 1 ? r.data[0] : 0;
       auto fail = [&](uint8_t reason) {
-        a.ret = rc::kFail;
+        a.ret = kRetFail;
         a.size = 0;
         a.Add(segment);
         a.Add(reason);
         return true;
       };
-      if (r.length < 2) return fail(rc::kFormatError);
-      if (!d.active || !d.blocks) return fail(rc::kProcedureSequence);
-      if (segment != (d.nextSegment & 0xFF)) return fail(rc::kSegmentSequence);
-      if (d.blockReceived + r.length - 1 > d.blockLength) return fail(rc::kInvalidFileContent);
+      if (r.length < 2) return fail(Code(Refusal::kFormatError));
+      if (!d.active || !d.blocks) return fail(Code(Refusal::kProcedureSequence));
+      if (segment != (d.nextSegment & 0xFF)) return fail(Code(Refusal::kSegmentSequence));
+      if (d.blockReceived + r.length - 1 > d.blockLength)
+        return fail(Code(Refusal::kInvalidFileContent));
       d.blockReceived += r.length - 1;
       d.total += r.length - 1;
       ++d.nextSegment;
@@ -262,19 +268,19 @@ bool SimAld::DispatchDownload(const Request& r, int64_t nowUs, Answer& a) {
       return true;
     }
     case code::kSegment:
-      if (r.length < 1) return a.Fail(rc::kFormatError), true;
-      if (!d.active || d.blocks) return a.Fail(rc::kProcedureSequence), true;
+      if (r.length < 1) return a.Fail(Code(Refusal::kFormatError)), true;
+      if (!d.active || d.blocks) return a.Fail(Code(Refusal::kProcedureSequence)), true;
       d.total += r.length;
       return true;
     case code::kDownloadEnd1:
     case code::kDownloadEnd: {
-      if (r.length != 0) return a.Fail(rc::kFormatError), true;
-      if (!d.active) return a.Fail(rc::kProcedureSequence), true;
+      if (r.length != 0) return a.Fail(Code(Refusal::kFormatError)), true;
+      if (!d.active) return a.Fail(Code(Refusal::kProcedureSequence)), true;
       d.active = false;
       // An image that stops inside a block, or no image at all, is not
       // taken: the device keeps its software and does not restart.
       if (d.total == 0 || (d.blocks && d.blockReceived != d.blockLength)) {
-        a.Fail(rc::kInvalidFileContent);
+        a.Fail(Code(Refusal::kInvalidFileContent));
         Delay(Work::kDownloadEnd, 0, nowUs + downloadEndUs, a);
         return false;
       }
@@ -283,7 +289,7 @@ bool SimAld::DispatchDownload(const Request& r, int64_t nowUs, Answer& a) {
       return false;
     }
     default:
-      a.Fail(rc::kUnknownProcedure);
+      a.Fail(Code(Refusal::kUnknownProcedure));
       return true;
   }
 }

@@ -136,7 +136,7 @@ TEST_F(RetSim, SingleRetAlarmsAndTheDeviceWideClear) {
   // A device FAIL keeps the cached list and reports the reason in the
   // error codes of the object.
   Ald(1).subunits[0].alarms = {0x31};
-  Ald(1).faults.failReasons = {ald::sim::rc::kBusy};
+  Ald(1).faults.failReasons = {ald::rc::aisg2::kBusy};
   EXPECT_EQ(ret->GetAlarmStatus(1, buffer, 1), 0x52);
   EXPECT_EQ(std::string(ret->GetErrorCodes()), "\x05");
 }

@@ -148,7 +148,7 @@ TEST_F(RetSim, UnknownEmptyReadOnlyAndOverlongFieldLists) {
 
   // The tilt range belongs to the device: it refuses with "read only".
   const char range[] = {0x06, 0};
-  EXPECT_EQ(ret->SetDeviceData(1, range, data), ald::sim::rc::kReadOnly);
+  EXPECT_EQ(ret->SetDeviceData(1, range, data), ald::rc::aisg2::kReadOnly);
 
   // 40 identifiers without end: only 30 are taken.
   std::string many(40, '\x25');

@@ -55,9 +55,9 @@ TEST_F(RetSim, RefusedTiltReportsTheDevicesReason) {
   // Beyond the 10-degree range: the device refuses with "out of range"
   // and the antenna stays at 3.0 degrees, which the checks then see.
   Trace trace;
-  EXPECT_EQ(ret->SetTilt(1, 200), ald::sim::rc::kOutOfRange);
+  EXPECT_EQ(ret->SetTilt(1, 200), ald::rc::aisg2::kOutOfRange);
   EXPECT_EQ(Count(trace.Take(), "Tilt value not valid:30\n"), 4);
-  EXPECT_EQ(std::string(ret->GetErrorCodes()), std::string(1, ald::sim::rc::kOutOfRange));
+  EXPECT_EQ(std::string(ret->GetErrorCodes()), std::string(1, ald::rc::aisg2::kOutOfRange));
   EXPECT_EQ(Ald(1).subunits[0].tilt, 30);
 
   // A refused set still counts as done when the antenna stands within half
@@ -131,7 +131,7 @@ TEST_F(RetSim, TiltIsServedFromTheCacheOnlyOnceRefreshed) {
 TEST_F(RetSim, CalibrationMakesAnUncalibratedRetUsableAndRefreshes) {
   Site(std::string(kRet1) + "calibrated = no\n");
   auto ret = Make(1);
-  EXPECT_EQ(ret->SetTilt(1, 20), ald::sim::rc::kNotCalibrated);
+  EXPECT_EQ(ret->SetTilt(1, 20), ald::rc::aisg1::kNotCalibrated);
   const int64_t t0 = NowMs();
   EXPECT_EQ(ret->Calibrate(1), 0);
   EXPECT_GE(NowMs() - t0, 20000);  // the sweep takes its 20 s
@@ -140,7 +140,7 @@ TEST_F(RetSim, CalibrationMakesAnUncalibratedRetUsableAndRefreshes) {
   EXPECT_EQ(ret->SetTilt(1, 20), 0);
 
   Ald(1).subunits[0].jammed = true;
-  EXPECT_EQ(ret->Calibrate(1), ald::sim::rc::kMotorJam);
+  EXPECT_EQ(ret->Calibrate(1), ald::rc::aisg1::kActuatorJamPermanent);
 }
 
 TEST_F(RetSim, ConfigurationFileReachesTheAntenna) {

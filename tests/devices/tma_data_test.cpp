@@ -116,8 +116,8 @@ TEST_F(TmaTest, Aisg2WriteSendsEachFieldAndReadsItBack) {
   EXPECT_EQ(*stored, std::vector<uint8_t>(rx, rx + 4));
 
   // Read-only fields of the device: its reason code.
-  EXPECT_EQ(tma->SetDeviceData(1, "\x13", d), 0x1A);
-  EXPECT_EQ(tma->SetDeviceData(1, "\x16", d), 0x1A);
+  EXPECT_EQ(tma->SetDeviceData(1, "\x13", d), ald::rc::aisg2::kReadOnly);
+  EXPECT_EQ(tma->SetDeviceData(1, "\x16", d), ald::rc::aisg2::kReadOnly);
   // Nothing to write: no answer to report.
   EXPECT_EQ(tma->SetDeviceData(1, "", d), 89);
   EXPECT_EQ(tma->SetDeviceData(1, "\x06", d), 89);

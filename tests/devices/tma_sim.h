@@ -77,7 +77,7 @@ class ProbeAld : public ald::sim::SimAld {
     const int pad = faults.padAnswersTo;
     const std::vector<uint8_t> reasons = faults.failReasons;
     if (spoil && spoil(r)) faults.padAnswersTo = 60;
-    if (refuse && refuse(r)) faults.failReasons = {ald::sim::rc::kBusy};
+    if (refuse && refuse(r)) faults.failReasons = {ald::rc::aisg2::kBusy};
     const int written = SimAld::HandleMessage(info, length, nowUs, out, capacity);
     faults.padAnswersTo = pad;
     faults.failReasons = reasons;

@@ -53,7 +53,7 @@ TEST_F(SimTest, TiltOutsideTheRangeIsRefusedWithItsReason) {
   EXPECT_EQ(ep.SetTilt(1, 2, 101, &p), 11);
   EXPECT_EQ(p.devRcuCodesSize, 2);
   EXPECT_EQ(p.devRcuCodes[0], 0x0B);
-  EXPECT_EQ(p.devRcuCodes[1], ald::sim::rc::kOutOfRange);
+  EXPECT_EQ(p.devRcuCodes[1], ald::rc::aisg2::kOutOfRange);
   EXPECT_EQ(Device(1).subunits[0].tilt, 0);
   // Out of 16 bits: refused here, the device never hears of it.
   EXPECT_EQ(ep.SetTilt(1, 2, 65536, &p), 84);
@@ -82,7 +82,7 @@ tilt = -10.0
   EXPECT_LT(took, 140000);
   // Still moving: the device says it is busy.
   EXPECT_EQ(ep.GetTilt(1, 2, &p), 11);
-  EXPECT_EQ(p.devRcuCodes[1], ald::sim::rc::kBusy);
+  EXPECT_EQ(p.devRcuCodes[1], ald::rc::aisg2::kBusy);
 }
 
 TEST_F(SimTest, Aisg1TiltAndCalibration) {
@@ -101,7 +101,7 @@ calibrated = no
   Connect(ep, 1);
   // Not calibrated: neither set nor read.
   EXPECT_EQ(ep.SetTilt(1, 1, -25, &p), 11);
-  EXPECT_EQ(p.devRcuCodes[1], ald::sim::rc::kNotCalibrated);
+  EXPECT_EQ(p.devRcuCodes[1], ald::rc::aisg1::kNotCalibrated);
   EXPECT_EQ(ep.GetTilt(1, 1, &p), 11);
 
   const int64_t t0 = NowMs();
@@ -153,9 +153,9 @@ jammed = yes
   Ret ep;
   Connect(ep, 2);
   EXPECT_EQ(ep.Calibrate(2, 2, &p), 11);
-  EXPECT_EQ(p.devRcuCodes[1], ald::sim::rc::kMotorJam);
+  EXPECT_EQ(p.devRcuCodes[1], ald::rc::aisg2::kMotorJam);
   EXPECT_EQ(ep.SetTilt(2, 2, 10, &p), 11);
-  EXPECT_EQ(p.devRcuCodes[1], ald::sim::rc::kMotorJam);
+  EXPECT_EQ(p.devRcuCodes[1], ald::rc::aisg2::kMotorJam);
 }
 
 // --- Configuration data -------------------------------------------------------
@@ -216,7 +216,7 @@ subunits = 3
   std::string bad = File("bad.hex", "0A0");
   EXPECT_EQ(ep.AntennaSendConfigurationData(2, 1, bad.data(), &p), 84);
   EXPECT_EQ(ep.AntennaSendConfigurationData(2, 4, raw.data(), &p), 11);
-  EXPECT_EQ(p.devRcuCodes[1], ald::sim::rc::kUnknownParameter);
+  EXPECT_EQ(p.devRcuCodes[1], ald::rc::aisg2::kFormatError);
   EXPECT_EQ(Device(2).subunits[0].configurationBytes, 150);
 }
 
@@ -263,10 +263,10 @@ TEST_F(SimTest, ThreeAntennasAreCountedAndTiltedOneByOne) {
 
   // Each antenna has its own range; a fourth antenna does not exist.
   EXPECT_EQ(ep.AntennaSetTilt(1, 3, 60, &p), 11);
-  EXPECT_EQ(p.devRcuCodes[1], ald::sim::rc::kOutOfRange);
+  EXPECT_EQ(p.devRcuCodes[1], ald::rc::aisg2::kOutOfRange);
   EXPECT_EQ(ep.AntennaSetTilt(1, 1, 60, &p), 0);
   EXPECT_EQ(ep.AntennaGetTilt(1, 4, &p), 11);
-  EXPECT_EQ(p.devRcuCodes[1], ald::sim::rc::kUnknownParameter);
+  EXPECT_EQ(p.devRcuCodes[1], ald::rc::aisg2::kFormatError);
 
   EXPECT_EQ(ep.AntennaCalibrate(1, 2, &p), 0);
   EXPECT_EQ(ep.AntennaCalibrate(1, 4, &p), 11);
@@ -293,7 +293,7 @@ TEST_F(SimTest, ThreeAntennasKeepTheirOwnDataAndAlarms) {
   // The tilt range is the device's own and cannot be written.
   char maxTilt[3] = {0x06, 0x10, 0x00};
   EXPECT_EQ(ep.AntennaSetDeviceData(1, 1, maxTilt, 3, &p), 11);
-  EXPECT_EQ(p.devRcuCodes[1], ald::sim::rc::kReadOnly);
+  EXPECT_EQ(p.devRcuCodes[1], ald::rc::aisg2::kReadOnly);
   char rangeIds[1] = {0x07};
   EXPECT_EQ(ep.AntennaGetDeviceData(1, 3, rangeIds, 1, &p), 0);
   EXPECT_EQ(p.antMinTilt, -50);

@@ -30,7 +30,7 @@ serial = TMA1
   EXPECT_EQ(p.tmaCurrentGain, 40);
   // 10.25 dB is not on the half-decibel step.
   EXPECT_EQ(ep.TMASetGain(1, 1, 0, 41, &p), 11);
-  EXPECT_EQ(p.devRcuCodes[1], ald::sim::rc::kOutOfRange);
+  EXPECT_EQ(p.devRcuCodes[1], ald::rc::aisg1::kOutOfRange);
 
   EXPECT_EQ(ep.TMASetMode(1, 1, 0, 1, &p), 0);
   EXPECT_EQ(ep.TMAGetMode(1, 1, 0, &p), 0);
@@ -78,11 +78,11 @@ TEST_F(SimTest, Aisg2ModeAndGainPerSubunit) {
   EXPECT_EQ(p.tmaCurrentMode, 1);
   // Subunit 2 has no bypass.
   EXPECT_EQ(ep.TMASetMode(1, 2, 2, 1, &p), 11);
-  EXPECT_EQ(p.devRcuCodes[1], ald::sim::rc::kOutOfRange);
+  EXPECT_EQ(p.devRcuCodes[1], ald::rc::aisg2::kOutOfRange);
   EXPECT_EQ(ep.TMAGetMode(1, 2, 2, &p), 0);
   EXPECT_EQ(p.tmaCurrentMode, 0);
   EXPECT_EQ(ep.TMAGetMode(1, 2, 3, &p), 11);
-  EXPECT_EQ(p.devRcuCodes[1], ald::sim::rc::kUnknownParameter);
+  EXPECT_EQ(p.devRcuCodes[1], ald::rc::aisg2::kFormatError);
 }
 
 TEST_F(SimTest, Aisg2SubunitCountFunctionsAndGainLists) {
@@ -136,8 +136,9 @@ TEST_F(SimTest, Aisg2SubunitDeviceDataAndAlarms) {
   EXPECT_EQ(ep.TMAClearAlarms(1, 2, &p), 0);
   EXPECT_EQ(ep.TMAGetAlarmStatus(1, 2, &p), 0);
   EXPECT_EQ(p.devRcuCodesSize, 1);
-  // Addressed as a whole, a unit of two subunits does not know which is meant.
-  EXPECT_EQ(ep.TMAGetAlarmStatus(1, 0, &p), 11);
+  // A request that names no subunit is disregarded: polls only get RR.
+  EXPECT_EQ(ep.TMAGetAlarmStatus(1, 0, &p), 82);
+  EXPECT_EQ(p.devRcuCodesSize, 0);
 }
 
 }  // namespace

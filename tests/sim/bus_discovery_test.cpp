@@ -63,14 +63,73 @@ TEST(BusScan, MaskedBitSeparatesDevicesAndAnswersCarryIdentity) {
   EXPECT_EQ(d.Scan(pattern, mask).length, 0);
 }
 
-TEST(BusScan, ShortIdsAnswerOnlyScansThatFitThem) {
+// Pattern and mask of `octets`, every bit compared.
+std::string Full(size_t octets) {
+  return std::string(octets, static_cast<char>(0xFF));
+}
+
+TEST(BusScan, ShortPatternsCompareVendorCodeAndRightMostOctets) {
   DeviceList list;
-  list.push_back(MakeDevice(2, "AL1234567890XY"));  // 14 bytes
+  list.push_back(MakeDevice(2, Uid19("KA", "1234")));  // "KA", thirteen '0', "1234"
   BusDriver d(std::move(list));
+  EXPECT_TRUE(d.Scan("KA4", Full(3)).good);
+  EXPECT_TRUE(d.Scan("KA34", Full(4)).good);
+  EXPECT_TRUE(d.Scan("KA1234", Full(6)).good);
+  EXPECT_TRUE(d.Scan("KA", Full(2)).good) << "the vendor code alone";
+  EXPECT_EQ(d.Scan("KA3", Full(3)).length, 0) << "'3' is not the last octet";
+  EXPECT_EQ(d.Scan("KB4", Full(3)).length, 0) << "another vendor";
+  EXPECT_EQ(d.Scan("KA00", Full(4)).length, 0) << "left-aligned, these would match";
+  EXPECT_EQ(d.Scan("KA1", Full(3)).length, 0);
+  // Octets the mask leaves open still compare nothing.
+  EXPECT_TRUE(d.Scan("ZZ4", std::string{0, 0, static_cast<char>(0xFF)}).good);
+  // A mask shorter than its pattern lines up with the pattern's vendor code.
+  EXPECT_TRUE(d.Scan("KA9", Full(2)).good);
+  // The full-length pattern as before.
+  EXPECT_TRUE(d.Scan(Uid19("KA", "1234"), Full(19)).good);
+  EXPECT_EQ(d.Scan(Uid19("KA", "1235"), Full(19)).length, 0);
+  EXPECT_EQ(d.Scan(Uid19("KA", "1234") + "0", Full(20)).length, 0) << "longer than any ID";
+}
+
+TEST(BusScan, TwoRetsOfOneVendorAreSeparatedByShortPatterns) {
+  DeviceList list;
+  list.push_back(MakeDevice(2, Uid19("KA", "1234")));
+  list.push_back(MakeDevice(2, Uid19("KA", "1235")));
+  BusDriver d(std::move(list));
+  d.Scan("KA", Full(2));
+  EXPECT_EQ(d.bus.LastAnswerCount(), 2) << "one vendor code: both answer";
+  // '4' (0x34) and '5' (0x35) differ in bit 0 of the last octet.
+  const std::string bit0{0, 0, 0x01};
+  Answer a = d.Scan(std::string("\0\0\x01", 3), bit0);
+  ASSERT_TRUE(a.good);
+  EXPECT_EQ(AsString(XidParam(a, 1)), Uid19("KA", "1235"));
+  a = d.Scan(std::string("\0\0\0", 3), bit0);
+  ASSERT_TRUE(a.good);
+  EXPECT_EQ(AsString(XidParam(a, 1)), Uid19("KA", "1234"));
+  a = d.Scan("KA4", Full(3));
+  ASSERT_TRUE(a.good);
+  EXPECT_EQ(AsString(XidParam(a, 1)), Uid19("KA", "1234"));
+  EXPECT_EQ(d.bus.LastAnswerCount(), 1);
+}
+
+TEST(BusScan, Aisg20IdsOfAnyLengthFollowThePaddingRule) {
+  DeviceList list;
+  list.push_back(MakeDevice(2, "AL1234567890XY"));  // 14 octets
+  BusDriver d(std::move(list));
+  // A 19-octet search reaches the right-most octets of a shorter ID.
   std::string mask = Zeros(19);
   mask[16] = mask[17] = mask[18] = 0x0F;
-  EXPECT_EQ(d.Scan(Zeros(19), mask).length, 0) << "no bytes 16..18 to match";
-
+  std::string pattern = Zeros(19);
+  pattern[16] = '0' & 0x0F;
+  pattern[17] = 'X' & 0x0F;
+  pattern[18] = 'Y' & 0x0F;
+  EXPECT_TRUE(d.Scan(pattern, mask).good);
+  pattern[18] = 'Z' & 0x0F;
+  EXPECT_EQ(d.Scan(pattern, mask).length, 0);
+  // Octets between the vendor code and a short ID's serial read as zeros.
+  mask = Zeros(19);
+  mask[4] = static_cast<char>(0xFF);
+  EXPECT_TRUE(d.Scan(Zeros(19), mask).good);
+  // The 14-octet window of the search.
   std::string pattern14 = "AL" + Zeros(12);
   std::string mask14 = Zeros(14);
   mask14[0] = mask14[1] = static_cast<char>(0xFF);
@@ -79,11 +138,49 @@ TEST(BusScan, ShortIdsAnswerOnlyScansThatFitThem) {
   pattern14[13] = 'Y' & 0x0F;
   const Answer a = d.Scan(pattern14, mask14);
   ASSERT_TRUE(a.good);
-  EXPECT_EQ(XidParam(a, 1).size(), 14u);
   EXPECT_EQ(AsString(XidParam(a, 1)), "AL1234567890XY");
-
+  EXPECT_TRUE(d.Scan("ALY", Full(3)).good);
   // The open scan of a single device reaches it whatever its length.
   EXPECT_TRUE(d.Scan(Zeros(19), Zeros(19)).good);
+}
+
+TEST(BusScan, Aisg11AnswersOnlyPatternsOfItsOwnLength) {
+  DeviceList list;
+  list.push_back(MakeDevice(1, "AL1234567890XY"));  // 14 octets
+  BusDriver d(std::move(list));
+  EXPECT_TRUE(d.Scan("AL1234567890XY", Full(14)).good);
+  EXPECT_TRUE(d.Scan("AL" + Zeros(12), "\xFF\xFF" + Zeros(12)).good);
+  EXPECT_EQ(d.Scan("AL1234567890XZ", Full(14)).length, 0);
+  // The same octets in a pattern of another length are not for it.
+  EXPECT_EQ(d.Scan("AL" + Zeros(5) + "1234567890XY", "\xFF\xFF" + Zeros(5) + Full(12)).length, 0);
+  EXPECT_EQ(d.Scan("ALY", Full(3)).length, 0);
+  EXPECT_EQ(d.Scan(Zeros(19), Zeros(19)).length, 0);
+}
+
+TEST(BusScan, AddressedAisg20DevicesKeepQuiet) {
+  DeviceList list;
+  list.push_back(MakeDevice(2, kIdA));
+  list.push_back(MakeDevice(2, kIdB));
+  BusDriver d(std::move(list));
+  ASSERT_TRUE(d.Assign(4, kIdA).good);
+  // Only the device still without an address answers the open scan, so it
+  // answers alone instead of colliding.
+  Answer a = d.Scan(Zeros(19), Zeros(19));
+  ASSERT_TRUE(a.good);
+  EXPECT_EQ(d.bus.LastAnswerCount(), 1);
+  EXPECT_EQ(AsString(XidParam(a, 1)), kIdB);
+  EXPECT_EQ(d.Scan(kIdA, Full(19)).length, 0);
+  // Not at its own address either.
+  std::vector<uint8_t> p{1, 19};
+  p.insert(p.end(), kIdA.begin(), kIdA.end());
+  p.insert(p.end(), {3, 19});
+  p.insert(p.end(), 19, 0);
+  EXPECT_EQ(d.Xid(4, p).length, 0);
+  // It still answers what an addressed device answers.
+  EXPECT_EQ(d.Send(4, 0x93).control, 0x73);
+  // Without its address it takes part in the search again.
+  ASSERT_TRUE(d.Assign(4, Zeros(19)).good);
+  EXPECT_TRUE(d.Scan(kIdA, Full(19)).good);
 }
 
 TEST(BusAddress, GenerationsAcknowledgeAssignmentDifferently) {

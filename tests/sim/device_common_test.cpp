@@ -12,7 +12,33 @@ TEST(DeviceCommon, DeviceTypeOnlyInAisg1) {
   auto t1 = MakeTma(1);
   EXPECT_EQ(Body(Send(*t1, Req1(0x02)), 1), (Bytes{0x00, 'C', 'C', 0x02}));
   auto d2 = MakeRet(2);
-  EXPECT_EQ(Send(*d2, Req2(0x02)), (Bytes{0x02, 2, 0, 0x0B, rc::kUnknownProcedure}));
+  EXPECT_EQ(Send(*d2, Req2(0x02)), (Bytes{0x02, 2, 0, 0x0B, g2::kUnknownProcedure}));
+}
+
+TEST(DeviceCommon, EveryRefusalIsANamedCodeOfTheDevicesGeneration) {
+  for (int generation : {1, 2}) {
+    for (int why = 0; why <= static_cast<int>(Refusal::kProcedureSequence); ++why) {
+      const uint8_t c = ReasonCode(generation, static_cast<Refusal>(why));
+      SCOPED_TRACE(::testing::Message() << "generation " << generation << ", refusal " << why);
+      // A RET and a TMA of AISG 2.0 read the same list; AISG 1.x TMAs answer
+      // with the RET list until theirs is public.
+      EXPECT_NE(ald::rc::ReturnCodeNameOf(generation, false, c), nullptr) << int{c};
+      EXPECT_NE(c, kRetOk);
+      EXPECT_NE(c, kRetFail);
+      if (generation == 2) {
+        // An AISG 2.0 controller reads these as TMA faults.
+        EXPECT_NE(c, g2::kMinorTmaFault);
+        EXPECT_NE(c, g2::kMajorTmaFault);
+      }
+    }
+  }
+  // The numbers the two lists give differently.
+  EXPECT_EQ(ReasonCode(2, Refusal::kFormatError), 0x24);
+  EXPECT_EQ(ReasonCode(2, Refusal::kUnsupportedProcedure), 0x25);
+  EXPECT_EQ(ReasonCode(2, Refusal::kReadOnly), 0x1D);
+  EXPECT_EQ(ReasonCode(2, Refusal::kUnknownParameter), 0x1E);
+  EXPECT_EQ(ReasonCode(1, Refusal::kDeviceDisabled), 0x09);
+  EXPECT_EQ(ReasonCode(1, Refusal::kUnsupportedProcedure), 0x19);
 }
 
 TEST(DeviceCommon, InfoTextsAreLengthPrefixedInOrder) {
@@ -52,16 +78,16 @@ TEST(DeviceCommon, ClearingCannotRemoveTheAlarmOfAJammedActuator) {
 TEST(DeviceCommon, DisabledAisg1DeviceRefusesToMoveUntilEnabled) {
   auto d = MakeRet(1);
   EXPECT_EQ(Body(Send(*d, Req1(0x09)), 1), Bytes{0x00});
-  EXPECT_EQ(Body(Send(*d, Req1(0x33, {30, 0})), 1), (Bytes{0x0B, rc::kDeviceDisabled}));
-  EXPECT_EQ(Body(Send(*d, Req1(0x31)), 1), (Bytes{0x0B, rc::kDeviceDisabled}));
+  EXPECT_EQ(Body(Send(*d, Req1(0x33, {30, 0})), 1), (Bytes{0x0B, g1::kDeviceDisabled}));
+  EXPECT_EQ(Body(Send(*d, Req1(0x31)), 1), (Bytes{0x0B, g1::kDeviceDisabled}));
   // Reading is still allowed.
   EXPECT_EQ(Body(Send(*d, Req1(0x34)), 1), (Bytes{0x00, 20, 0}));
   EXPECT_EQ(Body(Send(*d, Req1(0x08)), 1), Bytes{0x00});
   EXPECT_TRUE(Send(*d, Req1(0x33, {30, 0})).empty());  // moving
   // AISG 2.0 has no enable procedure.
   auto d2 = MakeRet(2);
-  EXPECT_EQ(Body(Send(*d2, Req2(0x08))), (Bytes{0x0B, rc::kUnknownProcedure}));
-  EXPECT_EQ(Body(Send(*d2, Req2(0x09))), (Bytes{0x0B, rc::kUnknownProcedure}));
+  EXPECT_EQ(Body(Send(*d2, Req2(0x08))), (Bytes{0x0B, g2::kUnknownProcedure}));
+  EXPECT_EQ(Body(Send(*d2, Req2(0x09))), (Bytes{0x0B, g2::kUnknownProcedure}));
 }
 
 TEST(DeviceCommon, SelfTestTakesTimeAndReportsAJam) {
@@ -75,14 +101,14 @@ TEST(DeviceCommon, SelfTestTakesTimeAndReportsAJam) {
   auto r = MakeRet(1);
   r->subunits[0].jammed = true;
   EXPECT_TRUE(Send(*r, Req1(0x0A)).empty());
-  EXPECT_EQ(Body(Poll(*r, r->selfTestUs), 1), (Bytes{0x0B, rc::kMotorJam}));
+  EXPECT_EQ(Body(Poll(*r, r->selfTestUs), 1), (Bytes{0x0B, g1::kActuatorJamPermanent}));
 }
 
 TEST(DeviceCommon, BitRatesOnlyInAisg1) {
   auto d = MakeRet(1);
   EXPECT_EQ(Body(Send(*d, Req1(0x0D)), 1), Cat(Bytes{0x00}, Text("9600")));
   auto d2 = MakeRet(2);
-  EXPECT_EQ(Body(Send(*d2, Req2(0x0D))), (Bytes{0x0B, rc::kUnknownProcedure}));
+  EXPECT_EQ(Body(Send(*d2, Req2(0x0D))), (Bytes{0x0B, g2::kUnknownProcedure}));
 }
 
 TEST(DeviceCommon, UserDataWriteReadAndLimits) {
@@ -92,13 +118,13 @@ TEST(DeviceCommon, UserDataWriteReadAndLimits) {
   EXPECT_EQ(Body(Send(*d, Req2(0x10, {9, 0, 5}))), (Bytes{0x00, 0, 'a', 'b', 'c', 0}));
   // The last bytes of the area can be read, one more cannot.
   EXPECT_EQ(Body(Send(*d, Req2(0x10, {60, 0, 4}))).size(), 5u);
-  EXPECT_EQ(Body(Send(*d, Req2(0x10, {61, 0, 4}))), (Bytes{0x0B, rc::kOutOfRange}));
-  EXPECT_EQ(Body(Send(*d, Req2(0x11, {62, 0, 3, 1, 2, 3}))), (Bytes{0x0B, rc::kOutOfRange}));
+  EXPECT_EQ(Body(Send(*d, Req2(0x10, {61, 0, 4}))), (Bytes{0x0B, g2::kOutOfRange}));
+  EXPECT_EQ(Body(Send(*d, Req2(0x11, {62, 0, 3, 1, 2, 3}))), (Bytes{0x0B, g2::kOutOfRange}));
   // The length byte must count the bytes that follow it.
-  EXPECT_EQ(Body(Send(*d, Req2(0x11, {0, 0, 4, 1, 2, 3}))), (Bytes{0x0B, rc::kFormatError}));
-  EXPECT_EQ(Body(Send(*d, Req2(0x10, {0, 0}))), (Bytes{0x0B, rc::kFormatError}));
+  EXPECT_EQ(Body(Send(*d, Req2(0x11, {0, 0, 4, 1, 2, 3}))), (Bytes{0x0B, g2::kFormatError}));
+  EXPECT_EQ(Body(Send(*d, Req2(0x10, {0, 0}))), (Bytes{0x0B, g2::kFormatError}));
   auto d1 = MakeRet(1);
-  EXPECT_EQ(Body(Send(*d1, Req1(0x10, {0, 0, 1})), 1), (Bytes{0x0B, rc::kUnknownProcedure}));
+  EXPECT_EQ(Body(Send(*d1, Req1(0x10, {0, 0, 1})), 1), (Bytes{0x0B, g1::kUnknownProcedure}));
 }
 
 TEST(DeviceCommon, AlarmSubscriptionIsAisg2AndEndsWithARestart) {
@@ -108,17 +134,17 @@ TEST(DeviceCommon, AlarmSubscriptionIsAisg2AndEndsWithARestart) {
   Send(*d, Req2(0x03));
   EXPECT_FALSE(d->alarmSubscribed);
   auto d1 = MakeTma(1);
-  EXPECT_EQ(Body(Send(*d1, Req1(0x12)), 1), (Bytes{0x0B, rc::kUnknownProcedure}));
+  EXPECT_EQ(Body(Send(*d1, Req1(0x12)), 1), (Bytes{0x0B, g1::kUnknownProcedure}));
 }
 
 TEST(DeviceCommon, VendorSpecificNeedsTheDevicesVendorCode) {
   auto d1 = MakeRet(1);
   EXPECT_EQ(Send(*d1, Req1(0xFF, {'K', 'A', 0x03})), (Bytes{1, 0xFF, 1, 0, 0x00}));
-  EXPECT_EQ(Body(Send(*d1, Req1(0xFF, {'A', 'R', 0x03})), 1), (Bytes{0x0B, rc::kUnknownProcedure}));
-  EXPECT_EQ(Body(Send(*d1, Req1(0x90, {'K', 'A'})), 1), (Bytes{0x0B, rc::kUnknownProcedure}));
+  EXPECT_EQ(Body(Send(*d1, Req1(0xFF, {'A', 'R', 0x03})), 1), (Bytes{0x0B, g1::kUnknownProcedure}));
+  EXPECT_EQ(Body(Send(*d1, Req1(0x90, {'K', 'A'})), 1), (Bytes{0x0B, g1::kUnknownProcedure}));
   auto d2 = MakeRet(2);
   EXPECT_EQ(Body(Send(*d2, Req2(0x90, {'K', 'A', 1, 2}))), Bytes{0x00});
-  EXPECT_EQ(Body(Send(*d2, Req2(0x90, {'K'}))), (Bytes{0x0B, rc::kUnknownProcedure}));
+  EXPECT_EQ(Body(Send(*d2, Req2(0x90, {'K'}))), (Bytes{0x0B, g2::kUnknownProcedure}));
 }
 
 TEST(DeviceCommon, ResetAnswersThenRestarts) {
@@ -128,20 +154,20 @@ TEST(DeviceCommon, ResetAnswersThenRestarts) {
   EXPECT_TRUE(d->restartPending);
   EXPECT_EQ(d->restartUntilUs, 5'000'000 + d->restartUs);
   // It comes back disabled.
-  EXPECT_EQ(Body(Send(*d, Req1(0x33, {30, 0}), 9'000'000), 1), (Bytes{0x0B, rc::kDeviceDisabled}));
+  EXPECT_EQ(Body(Send(*d, Req1(0x33, {30, 0}), 9'000'000), 1), (Bytes{0x0B, g1::kDeviceDisabled}));
   // A reset with data is malformed and restarts nothing.
   auto d2 = MakeRet(2);
-  EXPECT_EQ(Body(Send(*d2, Req2(0x03, {1}))), (Bytes{0x0B, rc::kFormatError}));
+  EXPECT_EQ(Body(Send(*d2, Req2(0x03, {1}))), (Bytes{0x0B, g2::kFormatError}));
   EXPECT_FALSE(d2->restartPending);
 }
 
 TEST(DeviceCommon, UnknownAndMalformedMessages) {
   auto d1 = MakeRet(1);
   auto d2 = MakeTma(2);
-  EXPECT_EQ(Send(*d1, Req1(0x55)), (Bytes{1, 0x55, 2, 0, 0x0B, rc::kUnknownProcedure}));
-  EXPECT_EQ(Send(*d2, Req2(0x55)), (Bytes{0x55, 2, 0, 0x0B, rc::kUnknownProcedure}));
+  EXPECT_EQ(Send(*d1, Req1(0x55)), (Bytes{1, 0x55, 2, 0, 0x0B, g1::kUnknownProcedure}));
+  EXPECT_EQ(Send(*d2, Req2(0x55)), (Bytes{0x55, 2, 0, 0x0B, g2::kUnknownProcedure}));
   // A length field that does not count the data.
-  EXPECT_EQ(Send(*d2, Bytes{0x05, 2, 0, 7}), (Bytes{0x05, 2, 0, 0x0B, rc::kFormatError}));
+  EXPECT_EQ(Send(*d2, Bytes{0x05, 2, 0, 7}), (Bytes{0x05, 2, 0, 0x0B, g2::kFormatError}));
   // Too short to be a message, or more than one procedure at once: no answer.
   EXPECT_TRUE(Send(*d2, Bytes{0x05, 0}).empty());
   EXPECT_TRUE(Send(*d1, Bytes{1, 0x05, 0}).empty());
@@ -156,7 +182,7 @@ TEST(DeviceCommon, UnknownAndMalformedMessages) {
 TEST(DeviceCommon, NewMessageWhileWorkingIsAnsweredBusy) {
   auto d = MakeRet(2);
   EXPECT_TRUE(Send(*d, Req2(0x33, {100, 0})).empty());
-  EXPECT_EQ(Body(Send(*d, Req2(0x34), 1'000'000)), (Bytes{0x0B, rc::kBusy}));
+  EXPECT_EQ(Body(Send(*d, Req2(0x34), 1'000'000)), (Bytes{0x0B, g2::kBusy}));
   EXPECT_EQ(Body(Poll(*d, 8'000'000)), Bytes{0x00});
   EXPECT_EQ(Body(Send(*d, Req2(0x34), 8'000'000)), (Bytes{0x00, 100, 0}));
 }

@@ -43,50 +43,51 @@ TEST(Download, Aisg1SequenceErrorsCarryTheirNumberBeforeTheReason) {
   auto d = MakeRet(1);
   // Nothing started.
   EXPECT_EQ(Body(Send(*d, Req1(0x20, {0, 0, 69, 0})), 1),
-            (Bytes{0x0B, 0, 0, rc::kProcedureSequence}));
+            (Bytes{0x0B, 0, 0, g1::kProcedureSequenceError}));
   Send(*d, Req1(0x2E));
   EXPECT_EQ(Body(Send(*d, Req1(0x21, Segment1(0, 5))), 1),
-            (Bytes{0x0B, 0, rc::kProcedureSequence}));
+            (Bytes{0x0B, 0, g1::kProcedureSequenceError}));
   EXPECT_EQ(Body(Send(*d, Req1(0x20, {1, 0, 69, 0})), 1),
-            (Bytes{0x0B, 1, 0, rc::kSegmentSequence}));
+            (Bytes{0x0B, 1, 0, g1::kBlockNumberSequenceError}));
   Send(*d, Req1(0x20, {0, 0, 100, 0}));
-  EXPECT_EQ(Body(Send(*d, Req1(0x21, Segment1(1, 69))), 1), (Bytes{0x0B, 1, rc::kSegmentSequence}));
+  EXPECT_EQ(Body(Send(*d, Req1(0x21, Segment1(1, 69))), 1),
+            (Bytes{0x0B, 1, g1::kSegmentNumberSequenceError}));
   Send(*d, Req1(0x21, Segment1(0, 69)));
   // More than the block holds.
-  EXPECT_EQ(Body(Send(*d, Req1(0x21, Segment1(1, 69))), 1),
-            (Bytes{0x0B, 1, rc::kInvalidFileContent}));
+  EXPECT_EQ(Body(Send(*d, Req1(0x21, Segment1(1, 69))), 1), (Bytes{0x0B, 1, g1::kInvalidSoftware}));
   // The next header before the block is complete.
   EXPECT_EQ(Body(Send(*d, Req1(0x20, {1, 0, 69, 0})), 1),
-            (Bytes{0x0B, 1, 0, rc::kSegmentSequence}));
+            (Bytes{0x0B, 1, 0, g1::kSegmentNumberSequenceError}));
   // Ending inside a block: refused after the check, no restart.
   EXPECT_TRUE(Send(*d, Req1(0x22)).empty());
-  EXPECT_EQ(Body(Poll(*d, d->downloadEndUs), 1), (Bytes{0x0B, rc::kInvalidFileContent}));
+  EXPECT_EQ(Body(Poll(*d, d->downloadEndUs), 1), (Bytes{0x0B, g1::kInvalidSoftware}));
   EXPECT_FALSE(d->restartPending);
   EXPECT_EQ(d->generation, 1);
 }
 
 TEST(Download, Aisg2SegmentsAndEnd) {
   auto d = MakeTma(2, 2);
-  EXPECT_EQ(Send(*d, Req2(0x41, Bytes(71, 1))), (Bytes{0x41, 2, 0, 0x0B, rc::kProcedureSequence}));
+  EXPECT_EQ(Send(*d, Req2(0x41, Bytes(71, 1))),
+            (Bytes{0x41, 2, 0, 0x0B, g2::kInvalidProcedureSequence}));
   EXPECT_EQ(Send(*d, Req2(0x40)), (Bytes{0x40, 1, 0, 0x00}));
   EXPECT_EQ(Send(*d, Req2(0x41, Bytes(71, 1))), (Bytes{0x41, 1, 0, 0x00}));
   Send(*d, Req2(0x41, Bytes(71, 2)));
   Send(*d, Req2(0x41, Bytes(8, 3)));
   EXPECT_EQ(d->DownloadedBytes(), 150);
-  EXPECT_EQ(Send(*d, Req2(0x41)), (Bytes{0x41, 2, 0, 0x0B, rc::kFormatError}));
+  EXPECT_EQ(Send(*d, Req2(0x41)), (Bytes{0x41, 2, 0, 0x0B, g2::kFormatError}));
   EXPECT_TRUE(Send(*d, Req2(0x42), 1'000'000).empty());
   EXPECT_EQ(Poll(*d, 1'000'000 + d->downloadEndUs), (Bytes{0x42, 1, 0, 0x00}));
   EXPECT_TRUE(d->restartPending);
   EXPECT_EQ(d->generation, 2);
   // After the restart a new end without a start is out of sequence.
-  EXPECT_EQ(Body(Send(*d, Req2(0x42), 9'000'000)), (Bytes{0x0B, rc::kProcedureSequence}));
+  EXPECT_EQ(Body(Send(*d, Req2(0x42), 9'000'000)), (Bytes{0x0B, g2::kInvalidProcedureSequence}));
 }
 
 TEST(Download, EmptyImageIsRefused) {
   auto d = MakeRet(2);
   Send(*d, Req2(0x40));
   EXPECT_TRUE(Send(*d, Req2(0x42)).empty());
-  EXPECT_EQ(Body(Poll(*d, d->downloadEndUs)), (Bytes{0x0B, rc::kInvalidFileContent}));
+  EXPECT_EQ(Body(Poll(*d, d->downloadEndUs)), (Bytes{0x0B, g2::kInvalidFileContent}));
   EXPECT_FALSE(d->restartPending);
 }
 
@@ -115,9 +116,9 @@ TEST(Download, HexFormOnAisg1DevicesAndTheTmaCodeClash) {
 TEST(Download, Aisg1DeviceMustBeEnabledToStart) {
   auto d = MakeRet(1);
   d->enabled = false;
-  EXPECT_EQ(Body(Send(*d, Req1(0x2E)), 1), (Bytes{0x0B, rc::kDeviceDisabled}));
+  EXPECT_EQ(Body(Send(*d, Req1(0x2E)), 1), (Bytes{0x0B, g1::kDeviceDisabled}));
   EXPECT_EQ(Body(Send(*d, Req1(0x20, {0, 0, 10, 0})), 1),
-            (Bytes{0x0B, 0, 0, rc::kProcedureSequence}));
+            (Bytes{0x0B, 0, 0, g1::kProcedureSequenceError}));
 }
 
 }  // namespace

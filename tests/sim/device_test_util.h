@@ -15,6 +15,10 @@ namespace ald::sim::testing {
 
 using Bytes = std::vector<uint8_t>;
 
+// The return codes of each generation, as the devices must send them.
+namespace g1 = ald::rc::aisg1;
+namespace g2 = ald::rc::aisg2;
+
 // AISG 1.x request: leading byte 1, code, length (low byte first), data.
 inline Bytes Req1(uint8_t code, const Bytes& data = {}) {
   Bytes m{1, code, static_cast<uint8_t>(data.size() & 0xFF),

@@ -204,13 +204,11 @@ std::set<int> DeviceResults() {
   std::set<int> s = {0, 11, 89};
   for (uint8_t r : FaultInjector::Reasons()) s.insert(static_cast<signed char>(r));
   // The reason codes the simulated devices send of their own accord.
-  for (uint8_t r :
-       {ald::sim::rc::kMotorJam, ald::sim::rc::kBusy, ald::sim::rc::kDeviceDisabled,
-        ald::sim::rc::kNotCalibrated, ald::sim::rc::kOutOfRange, ald::sim::rc::kSegmentSequence,
-        ald::sim::rc::kUnknownProcedure, ald::sim::rc::kReadOnly, ald::sim::rc::kUnknownParameter,
-        ald::sim::rc::kInvalidFileContent, ald::sim::rc::kFormatError,
-        ald::sim::rc::kProcedureSequence}) {
-    s.insert(static_cast<signed char>(r));
+  for (int generation : {1, 2}) {
+    for (int why = 0; why <= static_cast<int>(ald::sim::Refusal::kProcedureSequence); ++why) {
+      s.insert(static_cast<signed char>(
+          ald::sim::ReasonCode(generation, static_cast<ald::sim::Refusal>(why))));
+    }
   }
   return s;
 }
@@ -532,8 +530,9 @@ void Soak::Recover() {
       int value = -12345;
       if (d.ret) {
         const int got = getTilt(d.address, s, &value);
-        const bool told = unit.calibrated ? got == 0 && value == unit.tilt
-                                          : got == ald::sim::rc::kNotCalibrated && value == -12345;
+        const bool told = unit.calibrated
+                              ? got == 0 && value == unit.tilt
+                              : got == ald::rc::aisg2::kNotCalibrated && value == -12345;
         if (!told) {
           Fail("getTilt" + where + " gave " + std::to_string(got) + ", tilt " +
                std::to_string(value) + ", the device holds " + std::to_string(unit.tilt));
