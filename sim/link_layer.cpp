@@ -266,12 +266,17 @@ void SpoilFrames(uint8_t* bytes, int length) {
 // ---------------------------------------------------------------------------
 
 void SecondaryStation::Restart(bool keepAisg1Address) {
-  DropLink();
+  CloseLink();
   // An AISG 1.1 device keeps its address through a restart of its software
   // (only an address reset or a power cycle takes it); an AISG 2.0 device
   // always comes back unaddressed.
   if (!(keepAisg1Address && device_.generation == 1)) device_.address = 0;
   device_.restartPending = false;
+}
+
+void SecondaryStation::CloseLink() {
+  DropLink();
+  device_.LinkClosed();
 }
 
 void SecondaryStation::DropLink() {
@@ -382,7 +387,7 @@ void SecondaryStation::Handle(const Frame& f, int64_t nowUs, Reply& r) {
     case ctrl::kDisc:
       if (!d.connected && !frmrCondition_) return MakeReply(ctrl::kDm, r);
       MakeReply(ctrl::kUa, r);
-      DropLink();
+      CloseLink();
       // An AISG 2.0 device forgets its address with its link; the UA still
       // goes out under the old one.
       if (d.generation >= 2) d.address = 0;
@@ -548,12 +553,12 @@ void SecondaryStation::HandleXid(const Frame& f, int64_t nowUs, Reply& r) {
     if (AllZero(x.uid, x.uidLength)) {
       // Address reset: acknowledged under the address being given up.
       MakeReply(ctrl::kUa, r);
-      DropLink();
+      CloseLink();
       d.address = 0;
       return;
     }
     if (x.newAddress == 0 || x.newAddress == kAllStations) return;
-    if (x.newAddress != d.address) DropLink();
+    if (x.newAddress != d.address) CloseLink();
     d.address = x.newAddress;
     MakeReply(answerControl, r);
     if (d.generation >= 2) putIdentity(false);

@@ -111,7 +111,10 @@ class SecondaryStation {
   void SendOutstanding(Reply& r);
   void SetFrmr(uint8_t rejectedControl, uint8_t reason, Reply& r);
   void MakeReply(uint8_t control, Reply& r) const;
+  // Link state back to its start (SNRM); CloseLink also tells the device
+  // that the link is gone.
   void DropLink();
+  void CloseLink();
   // The unique ID in the form the device expects in address assignment.
   int AssignmentId(uint8_t* out) const;
   int Encode(const Reply& r, uint8_t* wire, int capacity);

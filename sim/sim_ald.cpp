@@ -136,8 +136,9 @@ int SimAld::HandleMessage(const uint8_t* info, int length, int64_t nowUs, uint8_
     }
     for (uint8_t reason : faults.failReasons) a.Add(reason);
   } else if (!Dispatch(r, nowUs, a)) {
-    // Work that takes no time (a tilt already in place) answers at once.
-    return PendingAnswer(nowUs, out, capacity);
+    // Work that takes no time (a tilt already in place) answers at once;
+    // until other work is done, polls get RR (or an alarm indication).
+    return nowUs < pending_.readyUs ? 0 : PendingAnswer(nowUs, out, capacity);
   }
   const int n = Serialize(a, out, capacity);
   if (r.code == code::kReset && a.ret == kRetOk && faults.failReasons.empty()) Restart(nowUs);
@@ -145,7 +146,8 @@ int SimAld::HandleMessage(const uint8_t* info, int length, int64_t nowUs, uint8_
 }
 
 int SimAld::PendingAnswer(int64_t nowUs, uint8_t* out, int capacity) {
-  if (!pending_.active || nowUs < pending_.readyUs || !out || capacity <= 0) return 0;
+  if (!out || capacity <= 0) return 0;
+  if (!pending_.active || nowUs < pending_.readyUs) return SendIndication(out, capacity);
   pending_.active = false;
   AldSubunit* s = pending_.subunit < static_cast<int>(subunits.size())
                       ? &subunits[static_cast<size_t>(pending_.subunit)]
@@ -159,9 +161,7 @@ int SimAld::PendingAnswer(int64_t nowUs, uint8_t* out, int capacity) {
     case Work::kCalibrate:
       if (s && ok) {
         s->calibrated = true;
-        s->alarms.erase(
-            std::remove(s->alarms.begin(), s->alarms.end(), Code(Refusal::kNotCalibrated)),
-            s->alarms.end());
+        RemoveAlarm(*s, Code(Refusal::kNotCalibrated));
       }
       if (s && !ok) AddAlarm(*s, Code(Refusal::kMotorJam));
       break;
@@ -191,13 +191,73 @@ void SimAld::Restart(int64_t nowUs) {
   restartUntilUs = nowUs + restartUs;
   pending_ = Pending{};
   download_.active = false;
-  alarmSubscribed = false;
+  LinkClosed();
+  // A restart starts the alarm states afresh: only conditions that still
+  // hold (an actuator never calibrated, a jam) are raised again.
+  for (AldSubunit& s : subunits) ClearAlarms(s);
   // An AISG 1.x device comes back disabled until the controller enables it.
   if (generation == 1) enabled = false;
 }
 
+void SimAld::LinkClosed() {
+  alarmSubscribed = false;
+  indicationCount_ = 0;
+}
+
 void SimAld::AddAlarm(AldSubunit& s, uint8_t c) {
-  if (std::find(s.alarms.begin(), s.alarms.end(), c) == s.alarms.end()) s.alarms.push_back(c);
+  if (std::find(s.alarms.begin(), s.alarms.end(), c) != s.alarms.end()) return;
+  s.alarms.push_back(c);
+  Indicate(s, c, true);
+}
+
+void SimAld::RemoveAlarm(AldSubunit& s, uint8_t c) {
+  const auto it = std::find(s.alarms.begin(), s.alarms.end(), c);
+  if (it == s.alarms.end()) return;
+  s.alarms.erase(it);
+  Indicate(s, c, false);
+}
+
+void SimAld::ClearAlarms(AldSubunit& s) {
+  // Cleared on request: nothing to indicate to the controller that asked.
+  s.alarms.clear();
+  if (IsRet() && !s.calibrated) AddAlarm(s, Code(Refusal::kNotCalibrated));
+  if (s.jammed) AddAlarm(s, Code(Refusal::kMotorJam));
+}
+
+void SimAld::Indicate(const AldSubunit& s, uint8_t c, bool raised) {
+  if (!alarmSubscribed || generation != 2) return;
+  if (indicationCount_ >= static_cast<int>(indications_.size())) return;  // oldest kept
+  Indication& i = indications_[static_cast<size_t>(indicationCount_++)];
+  i.subunit = static_cast<uint8_t>(&s - subunits.data() + 1);
+  i.code = c;
+  i.raised = raised;
+}
+
+int SimAld::SendIndication(uint8_t* out, int capacity) {
+  if (indicationCount_ == 0) return 0;
+  // One message carries the changes of one subunit: a multi-antenna RET and
+  // a TMA name it (antenna and TMA alarm indication), a single RET reports
+  // for the unit. Each change is the alarm code and its state, 1 raised.
+  const uint8_t subunit = indications_[0].subunit;
+  Answer a;
+  const bool perSubunit = deviceType == 17 || IsTma();
+  a.code = deviceType == 17 ? code::kAntAlarmIndication
+           : IsTma()        ? code::kTmaAlarmIndication
+                            : code::kAlarmIndication;
+  a.echoSubunit = perSubunit;
+  a.subunit = subunit;
+  int kept = 0;
+  for (int k = 0; k < indicationCount_; ++k) {
+    const Indication& i = indications_[static_cast<size_t>(k)];
+    if (i.subunit == subunit || !perSubunit) {
+      a.Add(i.code);
+      a.Add(i.raised ? 1 : 0);
+    } else {
+      indications_[static_cast<size_t>(kept++)] = i;
+    }
+  }
+  indicationCount_ = kept;
+  return Serialize(a, out, capacity, false);
 }
 
 void SimAld::AllAlarms(Answer& a) const {
@@ -213,12 +273,13 @@ void SimAld::AllAlarms(Answer& a) const {
   }
 }
 
-int SimAld::Serialize(const Answer& a, uint8_t* out, int capacity) const {
+int SimAld::Serialize(const Answer& a, uint8_t* out, int capacity, bool withReturnCode) const {
   std::array<uint8_t, 640> body{};
   int n = 0;
   if (a.echoSubunit) body[n++] = a.subunit;
   const uint8_t ret = faults.returnCode >= 0 ? static_cast<uint8_t>(faults.returnCode) : a.ret;
-  body[n++] = ret;
+  // A message the device sends of its own accord answers nothing.
+  if (withReturnCode) body[n++] = ret;
   int size = a.size;
   if (ret == kRetFail && faults.bareFail) size = 0;
   if (faults.missingBytes > 0) size = std::max(0, size - faults.missingBytes);
@@ -290,11 +351,7 @@ bool SimAld::Dispatch(const Request& r, int64_t nowUs, Answer& a) {
       return true;
     case code::kClearAlarms:
       if (noData()) {
-        for (AldSubunit& s : subunits) {
-          s.alarms.clear();
-          // A jammed actuator raises its alarm again at once.
-          if (s.jammed) s.alarms.push_back(Code(Refusal::kMotorJam));
-        }
+        for (AldSubunit& s : subunits) ClearAlarms(s);
       }
       return true;
     case code::kEnable:
@@ -359,7 +416,7 @@ bool SimAld::Dispatch(const Request& r, int64_t nowUs, Answer& a) {
       return true;
     case code::kAlarmSubscribe:
       if (g1) break;
-      if (noData()) alarmSubscribed = true;
+      if (noData()) alarmSubscribed = true;  // alarms raised from now on
       return true;
     case code::kVendorSpecific1:
     case code::kVendorSpecific2:

@@ -91,6 +91,9 @@ constexpr uint8_t kAntClearAlarms = 0x86;
 constexpr uint8_t kAntGetAlarms = 0x87;
 constexpr uint8_t kAntGetCount = 0x88;
 constexpr uint8_t kAntSendConfig = 0x89;
+constexpr uint8_t kAlarmIndication = 0x07;     // AISG 2.0, sent by the device
+constexpr uint8_t kAntAlarmIndication = 0x85;  // per antenna
+constexpr uint8_t kTmaAlarmIndication = 0x76;  // per TMA subunit
 constexpr uint8_t kVendorSpecific2 = 0x90;
 constexpr uint8_t kVendorSpecific1 = 0xFF;
 }  // namespace code
@@ -176,6 +179,8 @@ class SimAld : public SimDevice {
   std::string softwareVersionAfterDownload;
 
   bool enabled = true;  // AISG 1.x: refused while disabled; a restart disables
+  // AISG 2.0: alarms that change are indicated on the next poll, until the
+  // link closes or the device restarts.
   bool alarmSubscribed = false;
 
   bool IsRet() const { return deviceType == 1 || deviceType == 17; }
@@ -187,6 +192,9 @@ class SimAld : public SimDevice {
   int HandleMessage(const uint8_t* info, int length, int64_t nowUs, uint8_t* out,
                     int capacity) override;
   int PendingAnswer(int64_t nowUs, uint8_t* out, int capacity) override;
+  void LinkClosed() override;
+  // Alarm changes waiting for a poll to be indicated.
+  int QueuedIndications() const { return indicationCount_; }
 
   // A delayed answer is on its way.
   bool Busy() const { return pending_.active; }
@@ -261,13 +269,26 @@ class SimAld : public SimDevice {
   void StartCalibration(int index, int64_t nowUs, Answer& a);
   void Delay(Work work, int index, int64_t readyUs, const Answer& a);
   void Restart(int64_t nowUs);
-  int Serialize(const Answer& a, uint8_t* out, int capacity) const;
+  int Serialize(const Answer& a, uint8_t* out, int capacity, bool withReturnCode = true) const;
   void AllAlarms(Answer& a) const;
+  // Raises `code` on subunit `s` (indicated when subscribed and new).
   void AddAlarm(AldSubunit& s, uint8_t code);
+  void RemoveAlarm(AldSubunit& s, uint8_t code);
+  // Clears the alarms of `s`; conditions that still hold raise theirs again.
+  void ClearAlarms(AldSubunit& s);
+  void Indicate(const AldSubunit& s, uint8_t code, bool raised);
+  int SendIndication(uint8_t* out, int capacity);
   uint8_t Code(Refusal why) const { return ReasonCode(generation, why); }
 
+  struct Indication {
+    uint8_t subunit = 0;  // 1-based
+    uint8_t code = 0;
+    bool raised = false;
+  };
   Pending pending_;
   Download download_;
+  std::array<Indication, 32> indications_{};
+  int indicationCount_ = 0;
   int generationOfPending_ = 2;
 };
 

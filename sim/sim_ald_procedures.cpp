@@ -95,8 +95,7 @@ bool SimAld::DispatchRet(const Request& r, int64_t nowUs, Answer& a) {
       return true;
     case code::kAntClearAlarms:
       if (length != 0) break;
-      s.alarms.clear();
-      if (s.jammed) s.alarms.push_back(Code(Refusal::kMotorJam));
+      ClearAlarms(s);
       return true;
     case code::kAntGetAlarms:
       if (length != 0) break;
@@ -182,7 +181,7 @@ bool SimAld::DispatchTma(const Request& r, Answer& a) {
       return true;
     case code::kTmaClearAlarms:
       if (length != 0) break;
-      s.alarms.clear();
+      ClearAlarms(s);
       return true;
     case code::kTmaGetAlarms:
       if (length != 0) break;

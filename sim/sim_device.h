@@ -66,9 +66,14 @@ class SimDevice {
   virtual int HandleMessage(const uint8_t* info, int length, int64_t nowUs, uint8_t* out,
                             int capacity) = 0;
 
-  // A delayed answer (tilt moving, calibration, download end), once ready at
-  // `nowUs`; 0 while it is not.
+  // What the device sends when polled: a delayed answer (tilt moving,
+  // calibration, download end) once ready at `nowUs`, or else a message of
+  // its own (an alarm indication); 0 when it has nothing to send.
   virtual int PendingAnswer(int64_t nowUs, uint8_t* out, int capacity) = 0;
+
+  // The link to the controller was closed (DISC, address reset or change,
+  // XID reset): whatever the controller set up over it ends.
+  virtual void LinkClosed() {}
 
   // True when the device restarted (reset, software download) and the bus
   // should drop its link state; the device model may have changed

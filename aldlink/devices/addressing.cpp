@@ -31,6 +31,15 @@ int AISGDevice::ResetAllDeviceAdress(AISGDEVICEEP& ep) {
   return 0;
 }
 
+int AISGDevice::SearchKnownDevice(AISGDEVICEEP& ep, char* vendor, char* serial,
+                                  AISGDeviceParams* params) {
+  const int r = ep.ScanDevice(vendor, serial, params);
+  // Found or not, the reset went out (unless the arguments were refused
+  // before anything was sent, and then re-addressing does no harm).
+  ResetAllDeviceAdress(ep);
+  return r;
+}
+
 int AISGDevice::SwitchAISGVersion(int version) {
   if (vendorid != "AN") {
     std::printf("Vendor [%s] not supported!\n", static_cast<char*>(vendorid));

@@ -313,11 +313,16 @@ int AISGDevice::GetInformation(AISGDEVICEEP& ep, AISGDeviceParams& params) {
     std::memcpy(serial, uid + 2, kUidBytes - 2);
     // The search keeps the identity texts that the information procedure
     // just put into the record.
-    if (ep.ScanDevice(vendor, serial, &params) == kProcOk && params.devUniqueIDSize >= uidsize &&
+    if (SearchKnownDevice(ep, vendor, serial, &params) == kProcOk &&
+        params.devUniqueIDSize >= uidsize &&
         std::memcmp(params.devUniqueID, uid, static_cast<size_t>(uidsize)) == 0) {
       sn = ald::HString(params.devSerial);
       swver = ald::HString(params.devSWver);
     }
+    // The search's broadcast reset dropped the link to this device too; the
+    // caller goes on reading over it.
+    CloseConnection(ep);
+    if (OpenConnection(ep, params, 1, 1) != 0) return kResultRelinkFailed;
     return kProcOk;
   }
   // Another device answers at this address: the AISG 1 devices lost or

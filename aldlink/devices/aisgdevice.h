@@ -26,6 +26,10 @@
 
 using DevResult = int;
 
+// The scan finished, but its search ended at its time limit or could not
+// tell some devices apart: there may be devices on the bus it did not find.
+constexpr DevResult kDevResultDevicesMissed = 130;
+
 class AISGDevice {
  public:
   // Most objects the registry keeps.
@@ -134,7 +138,9 @@ class AISGDevice {
   // --- Bus scan ----------------------------------------------------------------
   // Replaces the registry by the devices found on the bus (`a` non-zero:
   // search with address assignment; 0: search alone, then the addresses of
-  // AISG 2 devices are given here). Always 0.
+  // AISG 2 devices are given here, never one an AISG 1 device holds and
+  // never above 128). 0, or kDevResultDevicesMissed when the search may
+  // have missed devices (what it found is registered all the same).
   static int Scan(int depth, int a);
   // Finds one device by vendor code and serial number, gives it an address
   // when it is new and registers it; null when it cannot be had.
@@ -155,6 +161,12 @@ class AISGDevice {
   // Gives every registered AISG 1 device its address again over the
   // caller's open procedure object; always 0.
   static int ResetAllDeviceAdress(AISGDEVICEEP& ep);
+  // The search for one known device (AISGDEVICEEP::ScanDevice by vendor
+  // code and serial number). That search starts with a broadcast reset,
+  // which takes every AISG 1 device's address; the registered ones get
+  // theirs back before this returns. The search's result.
+  static int SearchKnownDevice(AISGDEVICEEP& ep, char* vendor, char* serial,
+                               AISGDeviceParams* params);
 
   // 0 when the link to the device is up after at most `retries` + 1
   // attempts; -1 (connection already stopped) when not.

@@ -46,6 +46,19 @@ int UidSize(const AISGDeviceParams& record) {
   return std::clamp(record.devUniqueIDSize, 0, AISGDevice::kUidBytes);
 }
 
+// The first address from `from` up to 128 that `held` does not name, else
+// the lowest free one below it; 0 when every address is held.
+template <typename Held>
+int FreeAddress(int from, Held held) {
+  for (int a = std::max(from, kMinAddress); a <= kMaxAddress; ++a) {
+    if (!held(a)) return a;
+  }
+  for (int a = kMinAddress; a < from && a <= kMaxAddress; ++a) {
+    if (!held(a)) return a;
+  }
+  return 0;
+}
+
 }  // namespace
 
 AISGDevice* AISGDevice::CreateDevice(const AISGDeviceParams& record) {
@@ -105,14 +118,28 @@ int AISGDevice::Scan(int depth, int a) {
     }
     next = std::min(next, kMaxAisg1Address);
     std::printf("max address assigned: %d\n", next);
+    // Counting on from 96 can run into AISG 1 devices above it; two devices
+    // under one address would answer together and neither be reachable.
+    bool given[kMaxAddress + 1] = {};
+    auto held = [&](int address) {
+      if (given[address]) return true;
+      for (const AISGDeviceParams& r : found) {
+        if (r.devAisgVersion == 1 && r.devAddress == address) return true;
+      }
+      return false;
+    };
     for (AISGDeviceParams& r : found) {
       if (r.devAisgVersion != 2) continue;
-      r.devAddress = ++next;
+      // 0 when nothing is free: the record is then skipped as a bad address.
+      r.devAddress = FreeAddress(next + 1, held);
+      given[r.devAddress] = true;
+      if (r.devAddress > next) next = r.devAddress;
       char text[sizeof r.devUniqueID + 1];
       UidText(r, text);
       std::printf("device:%s , assigned address: %d\n", text, r.devAddress);
     }
   }
+  const bool missed = ep.SearchMayHaveMissed();
   ep.StopConnection();
   std::printf("AISGDevice::Scan() find %d devices!\n", static_cast<int>(found.size()));
 
@@ -139,6 +166,10 @@ int AISGDevice::Scan(int depth, int a) {
 
   std::printf("Time to scan devices: %.1f secs\n",
               static_cast<double>(ald::GetClock().CalendarTime() - start));
+  if (missed) {
+    std::printf("AISGDevice::Scan() devices may have been missed!\n");
+    return kDevResultDevicesMissed;
+  }
   return 0;
 }
 
@@ -153,7 +184,7 @@ AISGDevice* AISGDevice::ScanSingleDevice(char* vendorCode, char* serialNumber) {
   AISGDEVICEEP ep;
   AISGDeviceParams record{};
   ep.OpenConnection();
-  const int r = ep.ScanDevice(vendorCode, serialNumber, &record);
+  const int r = SearchKnownDevice(ep, vendorCode, serialNumber, &record);
   ep.StopConnection();
   if (r != 0) {
     std::printf("Can not find this device:%s, %s\n", vendorCode, serialNumber);
@@ -167,9 +198,15 @@ AISGDevice* AISGDevice::ScanSingleDevice(char* vendorCode, char* serialNumber) {
     return known;
   }
 
-  int candidate = 0;
-  for (int i = 0; i < theDeviceCount; ++i) candidate = std::max(candidate, theDevices[i]->address);
-  ++candidate;
+  int highest = 0;
+  for (int i = 0; i < theDeviceCount; ++i) highest = std::max(highest, theDevices[i]->address);
+  // Past 128 there is no HDLC address to give; a free one below is taken.
+  const int candidate =
+      FreeAddress(highest + 1, [](int address) { return FindDevice(address) != nullptr; });
+  if (candidate == 0) {
+    std::printf("No free address for this device!\n");
+    return nullptr;
+  }
 
   ep.OpenConnection();
   int assigned = ep.AddDeviceAddress(candidate, vendorCode, serialNumber, &record);

@@ -67,7 +67,7 @@ int AISGDevice::DownloadSoftware(char* fileNames) {
       if (vendorid == "AR") ald::sleep(7);
     } else if (aisgver == 2) {
       ald::sleep(4);
-      if (vendorid == "AN" && ep.ScanDevice(vendorid, sn, &params) != 0) {
+      if (vendorid == "AN" && SearchKnownDevice(ep, vendorid, sn, &params) != 0) {
         std::printf("AISG 2 failed to respond scan. try to reset!\n");
         ep.ResetSoftware(address, aisgver, &params);
         ald::sleep(3);
@@ -92,6 +92,10 @@ int AISGDevice::DownloadSoftware(char* fileNames) {
     if (params.devAisgVersion != aisgver) generationChanged = true;
     if (params.devAisgVersion == 1 || params.devAisgVersion == 2) aisgver = params.devAisgVersion;
   }
+  // The search's broadcast reset took the address of every AISG 1 device on
+  // the bus, not only this one's; taken after the generation is settled, so
+  // a device that came back as AISG 1 is among them.
+  ResetAllDeviceAdress(ep);
   params.devUniqueIDSize = uidsize;
   std::memset(params.devUniqueID, 0, sizeof params.devUniqueID);
   std::memcpy(params.devUniqueID, uid, static_cast<size_t>(uidsize));

@@ -99,6 +99,10 @@ class AISGDEVICEEP : public AISGHDLC {
   int ScanAllDevice(std::vector<AISGDeviceParams>* devices, int depth);
   // The search alone: appends what it finds, sorts, returns the record count.
   int BinarySearch(std::vector<AISGDeviceParams>* devices, int depth);
+  // True when the last search ended at its time limit or left devices that
+  // still collided with their whole ID decided: there may be more devices
+  // on the bus than it found.
+  bool SearchMayHaveMissed() const { return searchIncomplete; }
   // Scan at `address` that any device answers.
   int ScanDevice(int address, AISGDeviceParams* params);
   // Finds one device by vendor code and serial number: 0 or 89.
@@ -118,6 +122,15 @@ class AISGDEVICEEP : public AISGHDLC {
   // One node of the search; always 0.
   int rBinarySearch(std::vector<AISGDeviceParams>* devices, int depth, char* pattern, int length,
                     int level);
+  // Below level 1: splits a still colliding candidate (19-byte work-area
+  // pattern and mask) on the bits the levels never decide, until each
+  // device answers alone or the time is up; always 0.
+  int rDeepSearch(std::vector<AISGDeviceParams>* devices, int depth, const char* pattern,
+                  const char* mask, int length);
+  // Appends a clean answer's record unless its unique ID is there already.
+  void AddFoundDevice(std::vector<AISGDeviceParams>* devices, const AISGDeviceParams& found);
+  // True (with its trace line) once the search has run `depth` minutes.
+  bool SearchTimeUp(int depth);
   // The two candidate patterns (19 bytes each) and their mask for `level`.
   int ScanMapping(int depth, char* pattern, int level, char* setPattern, char* setMask,
                   char* clearPattern, char* clearMask);
@@ -153,6 +166,8 @@ class AISGDEVICEEP : public AISGHDLC {
 
   // Start of the current bus search, in clock microseconds.
   int64_t scanStartUs = 0;
+  // Set when the current search may have missed devices.
+  bool searchIncomplete = false;
 
  private:
   // Sends one XID user parameter (`param`, identifier first) and accepts a

@@ -6,7 +6,9 @@
 // matches the pattern on all masked bits answers, and several answers at
 // once collide into an unusable frame. The search walks a binary tree over
 // the bits of the last `depth` characters: a collision sends it one level
-// deeper on both halves, silence prunes a branch.
+// deeper on both halves, silence prunes a branch. Devices that still collide
+// with every level decided differ somewhere the levels never look; the
+// search then splits on those bits too rather than lose them.
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -40,10 +42,26 @@ constexpr int kSearchAttempts = 10;
 // Addresses released one by one before a complete scan.
 constexpr int kResetAddresses = 24;
 
-// Vendors whose devices carry 14-byte unique IDs. The bus search and the
-// search for one device have their own lists.
-const char* const kBusShortIdVendors[] = {"AL", "LA", "LG", "PW", "RW"};
-const char* const kSingleShortIdVendors[] = {"AL", "LA", "LG", "PW", "RE"};
+// Vendors whose devices carry 14-byte unique IDs. One list for the bus
+// search and the search for one device: a vendor missing from either could
+// be found by one and never by the other.
+const char* const kShortIdVendors[] = {"AL", "LA", "LG", "PW", "RE", "RW"};
+
+// Characters a search pass can resolve: a 14-byte ID holds its vendor code
+// and 12 serial characters, a 19-byte ID its vendor code and 17. Deciding a
+// byte beyond those would split on bytes the pattern fixes already.
+constexpr int kMaxShortIdDepth = kShortIdSize - 2;
+
+bool IsShortIdVendor(const char* vendor) {
+  for (const char* v : kShortIdVendors) {
+    if (vendor[0] == v[0] && vendor[1] == v[1]) return true;
+  }
+  return false;
+}
+
+int PassDepth(int depth, int length) {
+  return length == kShortIdSize && depth > kMaxShortIdDepth ? kMaxShortIdDepth : depth;
+}
 
 int ClampDepth(int depth) {
   if (depth < kMinDepth) return kMinDepth;
@@ -234,22 +252,44 @@ int AISGDEVICEEP::ScanMapping(int depth, char* pattern, int level, char* setPatt
   return 0;
 }
 
+void AISGDEVICEEP::AddFoundDevice(std::vector<AISGDeviceParams>* devices,
+                                  const AISGDeviceParams& found) {
+  for (const AISGDeviceParams& stored : *devices) {
+    if (SameDevice(stored, found)) return;
+  }
+  std::printf("--------------------------  New ALD Found  ---------------------------\n");
+  AISGDeviceParams shown = found;
+  PrintDeviceInfo(8, &shown);
+  PrintDeviceInfo(7, &shown);
+  PrintRule('-', 70);
+  devices->push_back(found);
+}
+
+bool AISGDEVICEEP::SearchTimeUp(int depth) {
+  if (ald::GetClock().NowUs() - scanStartUs <= static_cast<int64_t>(depth) * 60 * 1000000)
+    return false;
+  std::printf("Scan terminated! Scan Time > %d mins.\n", depth);
+  // Whatever the search had still to visit may hide devices.
+  searchIncomplete = true;
+  return true;
+}
+
 int AISGDEVICEEP::rBinarySearch(std::vector<AISGDeviceParams>* devices, int depth, char* pattern,
                                 int length, int level) {
   if (level < 1) return 0;
   if (devices == nullptr || pattern == nullptr) return 0;
   if (length != kIdSize && length != kShortIdSize) return 0;
   depth = ClampDepth(depth);
-  if (ald::GetClock().NowUs() - scanStartUs > static_cast<int64_t>(depth) * 60 * 1000000) {
-    std::printf("Scan terminated! Scan Time > %d mins.\n", depth);
-    return 0;
-  }
+  if (SearchTimeUp(depth)) return 0;
 
+  // The time limit stays that of the depth asked for; the levels are those
+  // the pass's ID length can use.
+  const int passDepth = PassDepth(depth, length);
   char setPattern[kIdSize];
   char setMask[kIdSize];
   char clearPattern[kIdSize];
   char clearMask[kIdSize];
-  ScanMapping(depth, pattern, level, setPattern, setMask, clearPattern, clearMask);
+  ScanMapping(passDepth, pattern, level, setPattern, setMask, clearPattern, clearMask);
   int offset = 0;
   if (length == kShortIdSize) {
     // The vendor code of the pass is fixed in front of the 14-byte window.
@@ -259,7 +299,10 @@ int AISGDEVICEEP::rBinarySearch(std::vector<AISGDeviceParams>* devices, int dept
       setMask[offset + i] = clearMask[offset + i] = static_cast<char>(0xFF);
     }
   }
-  const int tries = (length == kIdSize && level == TopLevel(depth)) ? kTopLevelTries : kTries;
+  // A level whose bit the sent pattern fixes already has one candidate, not
+  // two equal ones: splitting there would double the tree for nothing.
+  const bool split = std::memcmp(setPattern + offset, clearPattern + offset, length) != 0;
+  const int tries = (length == kIdSize && level == TopLevel(passDepth)) ? kTopLevelTries : kTries;
 
   AISGDeviceParams setRecord;
   AISGDeviceParams clearRecord;
@@ -268,31 +311,32 @@ int AISGDEVICEEP::rBinarySearch(std::vector<AISGDeviceParams>* devices, int dept
   int setResult = kNoAnswer;
   int clearResult = kNoAnswer;
 
-  auto record = [&](const AISGDeviceParams& found) {
-    for (const AISGDeviceParams& stored : *devices) {
-      if (SameDevice(stored, found)) return;
-    }
-    std::printf("--------------------------  New ALD Found  ---------------------------\n");
-    AISGDeviceParams shown = found;
-    PrintDeviceInfo(8, &shown);
-    PrintDeviceInfo(7, &shown);
-    PrintRule('-', 70);
-    devices->push_back(found);
-  };
-
   for (int t = 0; t < tries; ++t) {
     if (clearResult == kNoAnswer) {
       clearResult = ScanDevice(kAllStations, clearPattern + offset, clearMask + offset, length,
                                level, &clearRecord);
-      if (clearResult == kOk) record(clearRecord);
+      if (clearResult == kOk) AddFoundDevice(devices, clearRecord);
     }
-    if (setResult == kNoAnswer) {
+    if (split && setResult == kNoAnswer) {
       setResult = ScanDevice(kAllStations, setPattern + offset, setMask + offset, length, level,
                              &setRecord);
-      if (setResult == kOk) record(setRecord);
+      if (setResult == kOk) AddFoundDevice(devices, setRecord);
     }
   }
-  if (level == 1) return 0;
+  if (level == 1) {
+    // Still several answers with every level decided: the devices differ
+    // only in bits the levels never look at. Dropping the branch here would
+    // lose all of them without a word.
+    if (setResult == kBadResponse) {
+      std::printf("ALDs still collide at level 1, searching deeper\n");
+      rDeepSearch(devices, depth, setPattern, setMask, length);
+    }
+    if (clearResult == kBadResponse) {
+      std::printf("ALDs still collide at level 1, searching deeper\n");
+      rDeepSearch(devices, depth, clearPattern, clearMask, length);
+    }
+    return 0;
+  }
 
   // A clean answer is explored too: another device may hide behind it
   // (one that missed the scan, or answers only when alone).
@@ -301,19 +345,76 @@ int AISGDEVICEEP::rBinarySearch(std::vector<AISGDeviceParams>* devices, int dept
   return 0;
 }
 
+// Below the bottom level each node decides the next bit that the mask still
+// leaves open: from the last byte of the ID towards its start, low bit
+// first, so the characters nearest the resolved ones come first. Only
+// collisions go deeper; down here a clean answer is one device, and
+// exploring behind every one of them would cost the whole ID's bits each.
+int AISGDEVICEEP::rDeepSearch(std::vector<AISGDeviceParams>* devices, int depth,
+                              const char* pattern, const char* mask, int length) {
+  if (SearchTimeUp(depth)) return 0;
+  const int first = kIdSize - length;
+  int byte = -1;
+  unsigned bit = 0;
+  for (int i = kIdSize - 1; i >= first && byte < 0; --i) {
+    for (unsigned b = 0x01; b <= 0x80; b <<= 1) {
+      if ((static_cast<unsigned char>(mask[i]) & b) == 0) {
+        byte = i;
+        bit = b;
+        break;
+      }
+    }
+  }
+  if (byte < 0) {
+    // Every bit decided and still no clean answer: equal IDs, or a line
+    // that garbles every answer of this one device.
+    std::printf("ALDs still collide with the whole unique ID decided!\n");
+    searchIncomplete = true;
+    return 0;
+  }
+
+  char candidateMask[kIdSize];
+  std::memcpy(candidateMask, mask, kIdSize);
+  candidateMask[byte] = static_cast<char>(static_cast<unsigned char>(mask[byte]) | bit);
+  // Set candidate first, as the levels above explore it first.
+  char candidates[2][kIdSize];
+  std::memcpy(candidates[0], pattern, kIdSize);
+  std::memcpy(candidates[1], pattern, kIdSize);
+  candidates[0][byte] = static_cast<char>(static_cast<unsigned char>(pattern[byte]) | bit);
+  candidates[1][byte] = static_cast<char>(static_cast<unsigned char>(pattern[byte]) & ~bit);
+  int results[2] = {kNoAnswer, kNoAnswer};
+
+  AISGDeviceParams found;
+  for (int t = 0; t < kTries; ++t) {
+    for (int c = 1; c >= 0; --c) {  // clear candidate scanned first
+      if (results[c] != kNoAnswer) continue;
+      InitialParams(&found);
+      results[c] =
+          ScanDevice(kAllStations, candidates[c] + first, candidateMask + first, length, 0, &found);
+      if (results[c] == kOk) AddFoundDevice(devices, found);
+    }
+  }
+  for (int c = 0; c < 2; ++c) {
+    if (results[c] == kBadResponse)
+      rDeepSearch(devices, depth, candidates[c], candidateMask, length);
+  }
+  return 0;
+}
+
 int AISGDEVICEEP::BinarySearch(std::vector<AISGDeviceParams>* devices, int depth) {
   if (devices == nullptr) return 0;
   const int64_t startUs = ald::GetClock().NowUs();
   scanStartUs = startUs;
+  searchIncomplete = false;
   depth = ClampDepth(depth);
 
   char pattern[kIdSize] = {};
   rBinarySearch(devices, depth, pattern, kIdSize, TopLevel(depth));
-  for (const char* vendor : kBusShortIdVendors) {
+  for (const char* vendor : kShortIdVendors) {
     std::memset(pattern, 0, sizeof pattern);
     pattern[0] = vendor[0];
     pattern[1] = vendor[1];
-    rBinarySearch(devices, depth, pattern, kShortIdSize, TopLevel(depth));
+    rBinarySearch(devices, depth, pattern, kShortIdSize, TopLevel(PassDepth(depth, kShortIdSize)));
   }
 
   // Ascending by unique ID, byte by byte; a record keeps only its identity.
@@ -343,6 +444,7 @@ int AISGDEVICEEP::BinarySearch(std::vector<AISGDeviceParams>* devices, int depth
   PrintRule('*', 60);
   std::printf("Binary Search Done, total devices found: %d\n", static_cast<int>(devices->size()));
   std::printf("Runtime: %.3f\n", static_cast<double>(ald::GetClock().NowUs() - startUs) / 1e6);
+  if (searchIncomplete) std::printf("Search incomplete, devices may have been missed!\n");
   PrintRule('*', 60);
   return static_cast<int>(devices->size());
 }
@@ -536,12 +638,7 @@ int AISGDEVICEEP::ScanDevice(char* vendor, char* serial, AISGDeviceParams* param
     mask14[kShortIdSize - long14 + i] = static_cast<char>(0xFF);
   }
 
-  bool shortId = false;
-  if (vendorLength == 2) {
-    for (const char* v : kSingleShortIdVendors) {
-      if (vendor[0] == v[0] && vendor[1] == v[1]) shortId = true;
-    }
-  }
+  const bool shortId = vendorLength == 2 && IsShortIdVendor(vendor);
   for (int attempt = 0; attempt < kSearchAttempts; ++attempt) {
     const int result = shortId
                            ? ScanDevice(kAllStations, pattern14, mask14, kShortIdSize, 1, params)

@@ -1,6 +1,7 @@
 // Full bus scans in both assignment modes, the adding of one device, and the
 // refusals of the generation switch, on the simulated antenna line.
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -206,7 +207,16 @@ TEST_F(ScanTest, SingleDeviceGetsTheNextAddressOrIsFoundRegisteredAlready) {
   EXPECT_EQ(again, aisg1);
   EXPECT_NE(out.find("Scan a single device, but device already exists!\n"), std::string::npos);
   EXPECT_NE(out.find("RETDevice::Refresh"), std::string::npos);
-  EXPECT_EQ(CountAssignments(), 0);
+  // No new address: the one address frame gives the registered AISG 1
+  // device back the address the search's broadcast reset took.
+  EXPECT_EQ(CountAssignments(), 1);
+  for (const SentFrame& f : line->sent) {
+    if (f.IsAssignment()) {
+      EXPECT_EQ(f.XidParam(2), Bytes{122});
+    }
+  }
+  EXPECT_EQ(SimWithId(Uid("KA", "0000RE0912004402"))->address, 122);
+  EXPECT_EQ(aisg1->GetState(), AISGDevice::kStateOk);
   EXPECT_EQ(RegistryCount(), 4);
 
   // Unknown device, unsupported type: nothing registered.
@@ -219,6 +229,94 @@ TEST_F(ScanTest, SingleDeviceGetsTheNextAddressOrIsFoundRegisteredAlready) {
   EXPECT_EQ(RegistryCount(), 4);
   // Missing texts are searched as empty ones.
   Quiet([&] { EXPECT_EQ(AISGDevice::ScanSingleDevice(nullptr, nullptr), nullptr); });
+}
+
+TEST_F(ScanTest, Aisg2AddressesSkipThoseOfAisg1DevicesAboveNinetySix) {
+  Load(Dev(1, 1, "0000RE0912004401") + Dev(2, 1, "MR4401203902") + Dev(1, 1, "0000RE0912004403") +
+       Dev(2, 17, "MR4401203904") + Dev(1, 1, "0000RE0912004405"));
+  // 99 counts as 96; the next addresses, 97 and 99, are taken.
+  Sim(0)->address = 97;
+  Sim(2)->address = 99;
+  Sim(4)->address = 3;
+  const std::string out = Quiet([&] { EXPECT_EQ(AISGDevice::Scan(3, 0), 0); });
+  EXPECT_NE(out.find("max address assigned: 96\n"), std::string::npos);
+  EXPECT_NE(out.find("device:KA , assigned address: 98\ndevice:KA , assigned address: 100\n"),
+            std::string::npos);
+  std::vector<std::string> got = Registered();
+  std::sort(got.begin(), got.end());
+  EXPECT_EQ(got, (Strings{"100:17:2", "3:1:1", "97:1:1", "98:1:2", "99:1:1"}));
+  // Every device answers alone at its own address.
+  for (int i = 0; i < RegistryCount(); ++i) {
+    EXPECT_EQ(RegistryEntry(i)->GetState(), AISGDevice::kStateOk) << Registered()[i];
+  }
+}
+
+TEST_F(ScanTest, SingleDeviceNeverGetsAnAddressAbove128) {
+  Load(Dev(2, 1, "MR4401203901") + Dev(1, 1, "0000RE0912004402"));
+  ASSERT_EQ(ProbeDevice::AddDevice(new ProbeDevice(1, 2, 128, "KAa", 3)), 0);
+  ASSERT_EQ(ProbeDevice::AddDevice(new ProbeDevice(1, 2, 1, "KAb", 3)), 0);
+  char vendor[] = "KA";
+  char serial[] = "MR4401203901";
+  AISGDevice* added = nullptr;
+  Quiet([&] { added = AISGDevice::ScanSingleDevice(vendor, serial); });
+  // 129 is no HDLC address: the lowest free one is taken.
+  ASSERT_NE(added, nullptr);
+  EXPECT_EQ(added->GetAddress(), 2);
+  char serial1[] = "0000RE0912004402";
+  Quiet([&] { added = AISGDevice::ScanSingleDevice(vendor, serial1); });
+  ASSERT_NE(added, nullptr);
+  EXPECT_EQ(added->GetAddress(), 3);
+  EXPECT_EQ(SimWithId(Uid("KA", "0000RE0912004402"))->address, 3);
+  for (const SentFrame& f : line->sent) {
+    if (f.IsAssignment()) {
+      EXPECT_LE(f.XidParam(2).at(0), 128);
+    }
+  }
+}
+
+TEST_F(ScanTest, DevicesOfEveryFourteenByteVendorCanBeAdded) {
+  LoadFile("short-ids.site");
+  char rw[] = "RW";
+  char re[] = "RE";
+  char rwSerial[] = "R24A000013";
+  char reSerial[] = "R24A001013";
+  AISGDevice* a = nullptr;
+  AISGDevice* b = nullptr;
+  Quiet([&] {
+    a = AISGDevice::ScanSingleDevice(rw, rwSerial);
+    b = AISGDevice::ScanSingleDevice(re, reSerial);
+  });
+  ASSERT_NE(a, nullptr);
+  ASSERT_NE(b, nullptr);
+  EXPECT_EQ(a->GetUniqueIDSize(), 14);
+  EXPECT_EQ(a->GetAddress(), 1);
+  EXPECT_EQ(b->GetAddress(), 2);
+  EXPECT_EQ(a->GetState(), AISGDevice::kStateOk);
+  EXPECT_EQ(b->GetState(), AISGDevice::kStateOk);
+}
+
+TEST_F(ScanTest, AScanThatMayHaveMissedDevicesSaysSoAndKeepsWhatItFound) {
+  // Devices that differ only above the depth are all found: a complete scan.
+  LoadFile("deep-collision.site");
+  std::string out = Quiet([&] { EXPECT_EQ(AISGDevice::Scan(3, 1), 0); });
+  EXPECT_EQ(RegistryCount(), 5);
+  EXPECT_EQ(out.find("may have been missed"), std::string::npos);
+
+  // More devices than three minutes of search can separate.
+  LoadFile("bus30.site");
+  int r = -1;
+  out = Quiet([&] { r = AISGDevice::Scan(3, 1); });
+  EXPECT_EQ(r, kDevResultDevicesMissed);
+  EXPECT_NE(out.find("AISGDevice::Scan() devices may have been missed!\n"), std::string::npos);
+  const size_t at = out.find("AISGDevice::Scan() find ");
+  ASSERT_NE(at, std::string::npos);
+  const int found = std::atoi(out.c_str() + at + std::strlen("AISGDevice::Scan() find "));
+  EXPECT_GT(found, 0);
+  EXPECT_LT(found, 30);
+  EXPECT_EQ(RegistryCount(), std::min(found, 24));
+  for (int i = 0; i < RegistryCount(); ++i) {
+    EXPECT_EQ(RegistryEntry(i)->GetState(), AISGDevice::kStateOk) << Registered()[i];
+  }
 }
 
 class SwitchTest : public DeviceTest {

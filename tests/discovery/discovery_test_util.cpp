@@ -159,7 +159,7 @@ bool Reachable(const std::string& uid) {
   if (uid.size() == 19) return true;
   if (uid.size() != 14) return false;
   const std::string v = uid.substr(0, 2);
-  return v == "AL" || v == "LA" || v == "LG" || v == "PW" || v == "RW";
+  return v == "AL" || v == "LA" || v == "LG" || v == "PW" || v == "RE" || v == "RW";
 }
 
 void DiscoveryTest::ExpectAllFoundAndAddressed(const std::vector<AISGDeviceParams>& found) {
