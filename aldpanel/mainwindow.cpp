@@ -70,6 +70,21 @@ QToolButton* ToolButton(QWidget* parent, const char* name, const QString& hint,
   return b;
 }
 
+// The process status export while a runner call holds its busy window, and
+// the finished status it kept back.
+decltype(&::setProcessStatus) g_heldSetStatus = nullptr;
+bool g_finishedKeptBack = false;
+int g_finishedPid = 0;
+
+int KeepBackFinishedStatus(int pid, int status) {
+  if (status == kStatusFinished) {
+    g_finishedKeptBack = true;
+    g_finishedPid = pid;
+    return 0;
+  }
+  return g_heldSetStatus != nullptr ? g_heldSetStatus(pid, status) : 0;
+}
+
 }  // namespace
 
 MainWindow::MainWindow(const PanelContext& context, QWidget* parent)
@@ -545,17 +560,27 @@ void MainWindow::UpdateDeviceTypeLabel() {
 // --- Operations -------------------------------------------------------------------
 
 int MainWindow::RunAndFill(int code, const std::string& a, const std::string& b, int x, int y,
-                           int z, const std::string& title, bool fill) {
+                           int z, const std::string& title, FillMode fill) {
   QApplication::setOverrideCursor(Qt::WaitCursor);
+  // Reading the table reads devices that are not up to date: the busy window
+  // stays up, and its status busy, until the grids are filled. The runner's
+  // finished status is kept back until then (a busy window that closes
+  // itself on it would otherwise go too early); the pause and the end of the
+  // busy window wait in the hold.
+  GlueExports& ex = glue_.mutableExports();
+  auto setStatus = ex.setProcessStatus;
+  g_finishedKeptBack = false;
+  if (setStatus != nullptr) {
+    g_heldSetStatus = setStatus;
+    ex.setProcessStatus = KeepBackFinishedStatus;
+  }
   hold_.Hold();
   int result = runner_->Run(code, nullptr, a, b, x, y, z, title);
-  int pid = hold_.heldPid();
-  auto setStatus = glue_.exports().setProcessStatus;
-  // Reading the table reads devices that are not up to date: the busy window
-  // stays up (and busy) until the grids are filled.
-  if (pid >= 0 && setStatus != nullptr) setStatus(pid, kStatusBusy);
-  if (fill) FillGrids();
-  if (pid >= 0 && setStatus != nullptr) setStatus(pid, kStatusFinished);
+  ex.setProcessStatus = setStatus;
+  g_heldSetStatus = nullptr;
+  if (fill == FillMode::kAlways || (fill == FillMode::kOnSuccess && result == 0)) FillGrids();
+  if (g_finishedKeptBack && setStatus != nullptr) setStatus(g_finishedPid, kStatusFinished);
+  g_finishedKeptBack = false;
   hold_.Release();
   QApplication::restoreOverrideCursor();
   return result;
@@ -601,19 +626,8 @@ void MainWindow::ShowAddDevice() {
 bool MainWindow::AddDeviceNow(const QString& vendor, const QString& serial) {
   if (glue_.exports().addDevice == nullptr) return false;
   const std::string title = "Add Device";
-  QApplication::setOverrideCursor(Qt::WaitCursor);
-  hold_.Hold();
-  int result = runner_->Run(kOpAddDevice, nullptr, serial.toStdString(), vendor.toStdString(),
-                            kUnused, kUnused, kUnused, title);
-  int pid = hold_.heldPid();
-  auto setStatus = glue_.exports().setProcessStatus;
-  if (result == 0) {
-    if (pid >= 0 && setStatus != nullptr) setStatus(pid, kStatusBusy);
-    FillGrids();
-  }
-  if (pid >= 0 && setStatus != nullptr) setStatus(pid, kStatusFinished);
-  hold_.Release();
-  QApplication::restoreOverrideCursor();
+  int result = RunAndFill(kOpAddDevice, serial.toStdString(), vendor.toStdString(), kUnused,
+                          kUnused, kUnused, title, FillMode::kOnSuccess);
   ShowResult(title, kOpAddDevice, result);
   return result == 0;
 }
@@ -678,7 +692,7 @@ void MainWindow::SwitchAisg(int version) {
                      ".x mode. \n\nARE YOU SURE YOU WANT TO SWITCH AISG VERSION?";
   if (!host_.Ask(title, text)) return;
   int result = RunAndFill(kOpSwitchAisgVersion, std::to_string(version), "AN", kUnused, kUnused,
-                          kUnused, title, false);
+                          kUnused, title, FillMode::kNever);
   ShowResult(title, kOpSwitchAisgVersion, result);
 }
 

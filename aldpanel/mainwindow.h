@@ -141,10 +141,11 @@ class MainWindow : public QMainWindow {
   void UpdateDeviceTypeLabel();
   void FillOne(QTableWidget* grid, const std::vector<GridRow>& rows, int statusColumn,
                int vendorColumn, int rightColumn, std::vector<std::string>& subunits);
-  // Runs an operation through the runner; when `fill`, keeps its busy window
-  // up while the table is read and the grids filled.
+  // Runs an operation through the runner and, by `fill`, reads the table
+  // and fills the grids while its busy window is still up.
+  enum class FillMode { kAlways, kOnSuccess, kNever };
   int RunAndFill(int code, const std::string& a, const std::string& b, int x, int y, int z,
-                 const std::string& title, bool fill = true);
+                 const std::string& title, FillMode fill = FillMode::kAlways);
   void ShowResult(const std::string& title, int code, int result);
   bool AddDeviceNow(const QString& vendor, const QString& serial);
   void SwitchAisg(int version);
