@@ -58,8 +58,8 @@ TEST(GridRowsSort, RetBeforeTmaSectorsAsTextEqualSectorsByIndexAsNumber) {
 TEST(GridRowsSort, MoreThanNinetyNineEntriesOfOneKindAllGetRowsInIndexOrder) {
   std::vector<MIRELK_DATA> t;
   for (int i = 0; i < 150; ++i) {
-    t.push_back(Entry("02", std::to_string(1 + i / 4).c_str(), std::to_string(1 + i % 4).c_str(),
-                      "SEC"));
+    t.push_back(
+        Entry("02", std::to_string(1 + i / 4).c_str(), std::to_string(1 + i % 4).c_str(), "SEC"));
   }
   GridRows rows = BuildGridRows(t.data(), static_cast<int>(t.size()), Plain());
   ASSERT_EQ(rows.tma.size(), 150u);
