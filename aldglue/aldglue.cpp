@@ -1,8 +1,11 @@
 // The exported functions of the flat control interface: scanning and the
 // table, device dispatch by address, device data, the adapter.
 #include <cstdio>
+#include <cstring>
 
 #include "aldglue/glue_state.h"
+#include "aldlink/adapter/adapter_error.h"
+#include "aldlink/adapter/adapter_platform.h"
 #include "aldlink/adapter/cp210xdriver.h"
 #include "aldlink/devices/aisgdevice.h"
 #include "aldlink/devices/retdevice.h"
@@ -19,7 +22,19 @@ void PrepareAdapter() {
   }
 }
 
+bool BeginAdapterWork() {
+  ald::ClearAdapterError();
+  if (const char* error = ald::PlatformSetupError()) {
+    ald::NoteAdapterError("%s", error);
+    return false;
+  }
+  return true;
+}
+
 namespace {
+
+// Nothing could be sent or opened.
+constexpr int kNothingOpened = 84;
 
 int Remember(int result) {
   GetState().lastResult = result;
@@ -131,18 +146,26 @@ using aldglue::Remember;
 // --- Scanning and the table ------------------------------------------------------
 
 int scanMain(int depth, int assign) {
+  if (!aldglue::BeginAdapterWork()) return aldglue::kNothingOpened;
   aldglue::PrepareAdapter();
   aldglue::EmptyTable();
-  const int result = AISGDevice::Scan(depth, assign);
+  int result = AISGDevice::Scan(depth, assign);
   aldglue::BuildTable();
+  // A search that could not open the line found nothing because it never
+  // ran; saying "no devices" would send the operator up the mast.
+  if (result == 0 && AISGDevice::GetNumberOfDevices() == 0 && ald::AdapterErrorText()[0] != 0) {
+    result = aldglue::kNothingOpened;
+  }
   return result;
 }
 
 int refreshMain(void) {
+  if (!aldglue::BeginAdapterWork()) return Remember(aldglue::kNothingOpened);
   return Remember(AISGDevice::RefreshDevices());
 }
 
 int addDevice(char* vendorCode, char* serialNumber) {
+  if (!aldglue::BeginAdapterWork()) return aldglue::kNothingOpened;
   aldglue::PrepareAdapter();
   aldglue::EmptyTable();
   const int before = AISGDevice::GetNumberOfDevices();
@@ -175,12 +198,23 @@ int getLastError(void) {
   return GetState().lastResult;
 }
 
+int getLastErrorText(char* text, int size) {
+  const char* error = ald::AdapterErrorText();
+  const int length = static_cast<int>(std::strlen(error));
+  if (text == nullptr || size <= 0) return length;
+  const int kept = length < size ? length : size - 1;
+  std::memcpy(text, error, static_cast<size_t>(kept));
+  text[kept] = '\0';
+  return kept;
+}
+
 // --- Dispatch ----------------------------------------------------------------------
 
 int baseFunction(int address, int subunit, int* value, char* text, int type) {
   int local = kAldglueFailure;
   int& v = value != nullptr ? *value : local;
   if (aldglue::NeedsText(type) && text == nullptr) return Remember(kAldglueFailure);
+  if (!aldglue::BeginAdapterWork()) return Remember(aldglue::kNothingOpened);
   return aldglue::Dispatch<RETDevice>(
       address, [&](RETDevice& ret) { return aldglue::RunRet(ret, subunit, v, text, type); });
 }
@@ -189,6 +223,7 @@ int baseFunctionTMA(int address, int subunit, int* value, char* text, int code) 
   int local = kAldglueFailure;
   int& v = value != nullptr ? *value : local;
   if (aldglue::NeedsText(code) && text == nullptr) return Remember(kAldglueFailure);
+  if (!aldglue::BeginAdapterWork()) return Remember(aldglue::kNothingOpened);
   return aldglue::Dispatch<TMADevice>(
       address, [&](TMADevice& tma) { return aldglue::RunTma(tma, subunit, v, text, code); });
 }
@@ -221,8 +256,10 @@ int downloadSoftware(int address, char* fileName) {
 }
 
 int configRET(int address, int subunit, char* fileName) {
+  ald::ClearAdapterError();
   auto* ret = dynamic_cast<RETDevice*>(AISGDevice::FindDevice(address));
   if (ret == nullptr || fileName == nullptr) return kAldglueFailure;
+  if (!aldglue::BeginAdapterWork()) return aldglue::kNothingOpened;
   return ret->Configure(subunit, fileName);
 }
 
@@ -259,30 +296,33 @@ int downloadSoftwareTMA(int address, char* fileName) {
 // --- Device data and generation ------------------------------------------------------
 
 int setDeviceData(ALDGLUE_DEVICE_DATA_REQUEST request) {
-  switch (request.kind) {
-    case 1:
-    case 17:
-      return aldglue::SetDataOn<RETDevice>(request, "RETDevice");
-    case 2:
-    case 16:
-      return aldglue::SetDataOn<TMADevice>(request, "TMADevice");
-    default:
-      return kAldglueFailure;
-  }
+  ald::ClearAdapterError();
+  const bool ret = request.kind == 1 || request.kind == 17;
+  const bool tma = request.kind == 2 || request.kind == 16;
+  if (!ret && !tma) return kAldglueFailure;
+  if (!aldglue::BeginAdapterWork()) return aldglue::kNothingOpened;
+  return ret ? aldglue::SetDataOn<RETDevice>(request, "RETDevice")
+             : aldglue::SetDataOn<TMADevice>(request, "TMADevice");
 }
 
 int switchAISGVersion(char* vendorCode, int version) {
+  if (!aldglue::BeginAdapterWork()) return aldglue::kNothingOpened;
   return AISGDevice::SwitchAISGVersion(vendorCode, version);
 }
 
 // --- Adapter -----------------------------------------------------------------------
 
 int getPort(void) {
+  if (!aldglue::BeginAdapterWork()) return 0;
   CP210xDriver driver;
   return driver.GetComPort();
 }
 
 int getPowerValue(void) {
+  if (!aldglue::BeginAdapterWork()) {
+    Remember(aldglue::kNothingOpened);
+    return -1;
+  }
   CP210xDriver driver;
   int value = -1;
   Remember(driver.Get12VPower(value));
@@ -290,6 +330,10 @@ int getPowerValue(void) {
 }
 
 int getPinValue(void) {
+  if (!aldglue::BeginAdapterWork()) {
+    Remember(aldglue::kNothingOpened);
+    return -1;
+  }
   CP210xDriver driver;
   int value = -1;
   Remember(driver.GetRS485ABSwich(value));
@@ -297,11 +341,13 @@ int getPinValue(void) {
 }
 
 int setPowerValue(int value) {
+  if (!aldglue::BeginAdapterWork()) return Remember(aldglue::kNothingOpened);
   CP210xDriver driver;
   return Remember(driver.Set12VPower(value, 1));
 }
 
 int setPinValue(int value) {
+  if (!aldglue::BeginAdapterWork()) return Remember(aldglue::kNothingOpened);
   CP210xDriver driver;
   return Remember(driver.SetRS485ABSwich(value, 1));
 }
@@ -311,6 +357,7 @@ int closeComPort(void) {
   // sent as is, to the all-stations address 0x00, with its check sequence.
   static const unsigned char kClosing[15] = {0x7E, 0x00, 0xAF, 0x41, 0x57, 0x06, 0xA1, 0x01,
                                              0xFF, 0xA2, 0x01, 0xBE, 0xA2, 0x48, 0x7E};
+  if (!aldglue::BeginAdapterWork()) return -1;
   CP210xDriver driver;
   if (driver.OpenComPort() == -1) {
     std::printf("Open COM port failed!\n");

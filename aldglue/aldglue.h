@@ -151,6 +151,12 @@ ALDGLUE_EXPORT int getMirelkDataCount(void);
 ALDGLUE_EXPORT const char* getMirelkDataCountStr(void);
 // The result of the most recent device operation (-1 before any).
 ALDGLUE_EXPORT int getLastError(void);
+// The text of the last adapter, port or site-file error met by the most
+// recent export that touched the adapter ("cannot open /dev/ttyUSB0:
+// Permission denied", "site file sites/x.site: line 3: ..."), zero-terminated
+// and cut to `size` characters with the terminator; its length, 0 when there
+// was none. A null `text` or a `size` below 1 only gives the full length.
+ALDGLUE_EXPORT int getLastErrorText(char* text, int size);
 
 // --- RET operations -------------------------------------------------------------
 ALDGLUE_EXPORT int setTilt(int address, int subunit, int tilt);
@@ -212,6 +218,11 @@ ALDGLUE_EXPORT int setProcessStatus(int unused, int status);
 ALDGLUE_EXPORT int getProcessStatus(int unused, int* status);
 ALDGLUE_EXPORT int setDownloadFileSize(int size);
 ALDGLUE_EXPORT int getDownloadFileSize(int* size);
+// Bytes of the download image sent so far (0 before the first); the library
+// writes it after every segment the device took, and sets the size word to
+// the image's size when it starts sending an image. Returns 0, -1800 for a
+// null output.
+ALDGLUE_EXPORT int getDownloadProgress(int* bytes);
 
 // The shared words live in a POSIX shared-memory object named
 // "/aldglue-<uid>" (the user's numeric id); the environment variable

@@ -29,6 +29,12 @@ void EmptyTable();
 // read (-1800 when there was none), which also becomes the last result.
 int BuildTable();
 
+// Starts an export that may touch the adapter: forgets the previous
+// adapter error text. False, with the reason as the new text, when the line
+// cannot be used at all (a site file that did not load); nothing may be
+// sent then.
+bool BeginAdapterWork();
+
 // Resets the adapter's bridge chip when it is not in its default
 // configuration; done before every search of the bus.
 void PrepareAdapter();

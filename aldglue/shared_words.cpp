@@ -1,10 +1,11 @@
 // The words shared by every process of one user that loads this library: a
 // small POSIX shared-memory object, mapped when the library is loaded.
 //
-// Layout: three aligned 32-bit words, all zero until written; the first is
+// Layout: four aligned 32-bit words, all zero until written; the first is
 // reserved, the second is the process status, the third the download file
-// size. One process writes a word, another polls it; each access is a single
-// aligned 32-bit load or store, so no lock is needed.
+// size, the fourth the bytes of the download image sent so far. One process
+// writes a word, another polls it; each access is a single aligned 32-bit
+// load or store, so no lock is needed.
 //
 // The object is named "/aldglue-<uid>" so that two users of one machine do
 // not see each other's words; ALDGLUE_SHM_NAME overrides the name (tests use
@@ -21,12 +22,14 @@
 #include <cstdlib>
 
 #include "aldglue/aldglue.h"
+#include "aldlink/procedures/download_progress.h"
 
 namespace {
 
-constexpr int kWordCount = 3;
+constexpr int kWordCount = 4;
 constexpr int kStatusWord = 1;
 constexpr int kSizeWord = 2;
+constexpr int kProgressWord = 3;
 constexpr off_t kObjectSize = 4096;
 
 // Used when the shared object cannot be had; keeps the functions working
@@ -58,11 +61,22 @@ uint32_t* MapSharedWords() {
   return static_cast<uint32_t*>(p);
 }
 
+uint32_t Load(int index);
+void Store(int index, uint32_t value);
+
+// The device library's download progress, published for other processes.
+void PublishDownloadProgress(int bytesSent, int imageSize) {
+  Store(kSizeWord, static_cast<uint32_t>(imageSize));
+  Store(kProgressWord, static_cast<uint32_t>(bytesSent));
+}
+
 __attribute__((constructor)) void AttachSharedWords() {
   if (uint32_t* shared = MapSharedWords()) words = shared;
+  ald::SetDownloadProgressSink(&PublishDownloadProgress);
 }
 
 __attribute__((destructor)) void DetachSharedWords() {
+  ald::SetDownloadProgressSink(nullptr);
   if (mapping != nullptr) {
     words = privateWords;
     munmap(mapping, kObjectSize);
@@ -99,5 +113,11 @@ int setDownloadFileSize(int size) {
 int getDownloadFileSize(int* size) {
   if (size == nullptr) return kAldglueFailure;
   *size = static_cast<int>(Load(kSizeWord));
+  return 0;
+}
+
+int getDownloadProgress(int* bytes) {
+  if (bytes == nullptr) return kAldglueFailure;
+  *bytes = static_cast<int>(Load(kProgressWord));
   return 0;
 }

@@ -1,5 +1,6 @@
 // The flat device table: one MIRELK_DATA entry per device subunit, built
 // from the summary record and the device data of each subunit.
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -55,6 +56,40 @@ void PutCommon(MIRELK_DATA& e, const Summary& s) {
   Put(e, kMdDeviceStatusCause, s.alarm);
 }
 
+// The table fields that show a device data field, with that field's
+// identifier. A field the device never sent is left empty: its zero fill
+// is no value the device holds ("0", "0000", a 0.0 to 0.0 tilt range).
+struct DataField {
+  int index;
+  char id;
+};
+constexpr DataField kRetDataFields[] = {
+    {kMdAntennaModel, 0x01}, {kMdAntennaSerial, 0x02},    {kMdFreqBand, 0x03},
+    {kMdBeamWidth, 0x04},    {kMdAntennaGain, 0x05},      {kMdMaxTilt, 0x06},
+    {kMdMinTilt, 0x07},      {kMdInstallationDate, 0x21}, {kMdInstallerId, 0x22},
+    {kMdSiteId, 0x23},       {kMdSectorId, 0x24},         {kMdBearing, 0x25},
+    {kMdMechTilt, 0x26},
+};
+constexpr DataField kTmaDataFields[] = {
+    {kMdAntennaModel, 0x01}, {kMdAntennaSerial, 0x02},  {kMdFreqBand, 0x03},
+    {kMdBeamWidth, 0x04},    {kMdAntennaGain, 0x05},    {kMdInstallationDate, 0x21},
+    {kMdInstallerId, 0x22},  {kMdSiteId, 0x23},         {kMdSectorId, 0x24},
+    {kMdBearing, 0x25},      {kMdMechTilt, 0x26},       {kMdTmaType, 0x13},
+    {kMdTmaRxBand, 0x14},    {kMdTmaTxBand, 0x15},      {kMdMaxGain, 0x16},
+    {kMdMinGain, 0x17},      {kMdGainResolution, 0x18},
+};
+
+bool WasRead(uint64_t fieldsRead, char id) {
+  return ((fieldsRead >> static_cast<unsigned char>(id)) & 1u) != 0;
+}
+
+template <size_t N>
+void ClearUnread(MIRELK_DATA& e, const DataField (&fields)[N], uint64_t fieldsRead) {
+  for (const DataField& f : fields) {
+    if (!WasRead(fieldsRead, f.id)) std::memset(e.field[f.index], 0, kMirelkFieldSize);
+  }
+}
+
 int FillRet(MIRELK_DATA& e, RETDevice& device, int subunit) {
   SNMPRETData s{};
   device.GetSNMPRETData(subunit, s);
@@ -65,6 +100,8 @@ int FillRet(MIRELK_DATA& e, RETDevice& device, int subunit) {
   Put(e, kMdMaxTilt, s.antmaxtilt);
   Put(e, kMdMinTilt, s.antmintilt);
   Put(e, kMdCurrentTilt, s.curtilt);
+  if (const RETSubunit* sub = device.GetSubunit(subunit))
+    ClearUnread(e, kRetDataFields, sub->fieldsread);
   return result;
 }
 
@@ -89,6 +126,16 @@ int FillTma(MIRELK_DATA& e, TMADevice& device, int subunit) {
   Put(e, kMdGainResolution, s.resolution);
   Put(e, kMdMode, s.mode);
   Put(e, kMdCurrentGain, s.curgain);
+  if (const TMASubunit* sub = device.GetSubunit(subunit)) {
+    uint64_t read = sub->fieldsread;
+    // An AISG 2.0 TMA's type field shows its supported-functions flag, read
+    // together with the gain range.
+    if (std::atoi(e.field[kMdAisgVersion]) == 2) {
+      read &= ~(uint64_t{1} << 0x13);
+      if (WasRead(read, 0x16)) read |= uint64_t{1} << 0x13;
+    }
+    ClearUnread(e, kTmaDataFields, read);
+  }
   return result;
 }
 

@@ -46,7 +46,7 @@ class EchoDevice final : public ald::sim::SimDevice {
 
 void Usage() {
   std::fprintf(stderr,
-               "usage: aldsim [-q] SITE\n"
+               "usage: aldsim [-q] SITE | aldsim --version\n"
                "Serves the antenna line devices of the site file SITE on a pseudo-terminal\n"
                "whose path is printed on the first line. -q: no trace of the exchanges.\n"
                "Stops on SIGINT or SIGTERM.\n");
@@ -72,6 +72,9 @@ int main(int argc, char** argv) {
     } else if (arg == "-h" || arg == "--help") {
       Usage();
       return 0;
+    } else if (arg == "--version") {
+      std::printf("aldsim %s\n", ALD_VERSION);
+      return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
     } else if (arg == "--echo-device" && i + 1 < argc) {
       // GENERATION:UNIQUEID:ADDRESS, for the tests.
       const std::string value = argv[++i];

@@ -462,6 +462,12 @@ void SecondaryStation::HandlePoll(const Frame& f, int64_t nowUs, bool allowBusy,
 void SecondaryStation::HandleInfo(const Frame& f, int64_t nowUs, Reply& r) {
   SimDevice& d = device_;
   if (f.infoLength > kMaxInfo) return SetFrmr(f.control, frmr::kInfoTooLong, r);
+  if (d.faults.rnrInfoFrames > 0) {
+    // Busy: the frame is not taken, so V(R) stays and the next I-frame must
+    // carry the same number.
+    --d.faults.rnrInfoFrames;
+    return MakeReply(static_cast<uint8_t>((d.nr << 5) | 0x15), r);
+  }
   const int ns = Ns(f.control);
   if (receivedInfo_ && ns == (d.nr + 7) % 8) {
     // The primary missed our answer and repeats itself: answer again, but

@@ -22,6 +22,7 @@ struct SimFaults {
   int badFcsFrames = 0;        // the next N answers carry a broken FCS
   int zeroByteFrames = 0;      // the next N answers are a single 0x00 byte
   int rnrFrames = 0;           // answers the next N polls with RNR (busy)
+  int rnrInfoFrames = 0;       // refuses the next N I-frames with RNR, without taking them
   bool trailingBytes = false;  // garbage after the closing flag of each answer
   bool gluedFrame = false;     // a second frame glued after each answer
   // Layer 7.

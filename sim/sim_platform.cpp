@@ -74,6 +74,15 @@ void UseClockFromEnvironment() {
 
 }  // namespace
 
+namespace {
+std::string siteLoadError;
+}  // namespace
+
+const char* SiteLoadError() {
+  PlatformFromEnvironment();
+  return siteLoadError.c_str();
+}
+
 AdapterPlatform* PlatformFromEnvironment() {
   // Built once; a site that failed to load is not retried.
   static SimPlatform* platform = []() -> SimPlatform* {
@@ -83,6 +92,7 @@ AdapterPlatform* PlatformFromEnvironment() {
     std::string error;
     if (!LoadSite(path, devices, error)) {
       std::printf("ALDLINK_SIM: cannot load site file %s: %s\n", path, error.c_str());
+      siteLoadError = "site file " + error;
       std::fflush(stdout);
       return nullptr;
     }

@@ -47,4 +47,8 @@ class SimPlatform final : public AdapterPlatform {
 // (with a message on standard output).
 AdapterPlatform* PlatformFromEnvironment();
 
+// Why the site named by ALDLINK_SIM could not be loaded ("site file PATH:
+// line N: reason"); empty when it loaded or none is named.
+const char* SiteLoadError();
+
 }  // namespace ald::sim

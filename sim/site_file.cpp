@@ -374,6 +374,8 @@ void ApplyFault(SimFaults& f, const Entry& e) {
     f.zeroByteFrames = count();
   } else if (k == "rnr-frames") {
     f.rnrFrames = count();
+  } else if (k == "rnr-info-frames") {
+    f.rnrInfoFrames = count();
   } else if (k == "trailing-bytes") {
     f.trailingBytes = Boolean(e);
   } else if (k == "glued-frame") {

@@ -29,6 +29,14 @@ AdapterPlatform& DefaultPlatform() {
 
 }  // namespace
 
+const char* PlatformSetupError() {
+  if (installed != nullptr) return nullptr;
+  const char* site = std::getenv("ALDLINK_SIM");
+  if (site == nullptr || site[0] == '\0') return nullptr;
+  const char* error = sim::SiteLoadError();
+  return error[0] != '\0' ? error : nullptr;
+}
+
 AdapterPlatform& GetAdapterPlatform() {
   return installed != nullptr ? *installed : DefaultPlatform();
 }

@@ -29,10 +29,21 @@ class AdapterPlatform {
   // lookup's failure messages.
   virtual int LookupPortNumber(uint16_t vid, uint16_t pid, const char* serial) = 0;
 
+  // The port of an adapter whose bridge chip cannot be opened, found from
+  // the system's own list of USB serial devices (Silicon Labs vendor, CP210x
+  // product identifiers only); -1 when there is none. None by default.
+  virtual int LookupPortWithoutChip() { return -1; }
+
   // Opens port `portNumber` for exclusive use; nullptr when it cannot be
   // opened (absent, or already open by anyone).
   virtual std::unique_ptr<SerialPort> OpenPort(int portNumber) = 0;
 };
+
+// Why the platform chosen for this process cannot serve at all (the site
+// file named by ALDLINK_SIM did not load); null when it can. Nothing may be
+// sent then: falling back to a real adapter would drive a real line that
+// the operator meant to simulate.
+const char* PlatformSetupError();
 
 // The platform in force for this process.
 AdapterPlatform& GetAdapterPlatform();

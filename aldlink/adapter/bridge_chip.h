@@ -11,6 +11,29 @@
 
 namespace ald {
 
+// Silicon Labs' USB vendor identifier.
+inline constexpr uint16_t kSiliconLabsVid = 0x10C4;
+
+// The product identifiers Silicon Labs gives its CP210x USB-to-UART bridges
+// (factory defaults and the identifiers of its driver updates). Only these
+// are granted to users by the shipped udev rule and only these are taken
+// for the adapter when its chip cannot be opened; an opened chip is known by
+// its part number instead, whatever its product identifier.
+inline bool IsCp210xProductId(uint16_t pid) {
+  switch (pid) {
+    case 0xEA60:  // CP2101 to CP2104, CP2102N
+    case 0xEA61:
+    case 0xEA63:
+    case 0xEA70:  // CP2105
+    case 0xEA71:  // CP2108
+    case 0xEA7A:
+    case 0xEA7B:
+      return true;
+    default:
+      return false;
+  }
+}
+
 using ChipHandle = void*;
 inline ChipHandle const kInvalidChipHandle = reinterpret_cast<ChipHandle>(~uintptr_t{0});
 
@@ -28,6 +51,10 @@ class BridgeChipLibrary {
 
   virtual int GetNumDevices(unsigned& count) = 0;
   virtual int Open(unsigned index, ChipHandle& handle) = 0;
+  // Why the last Open failed although a chip was there (for example
+  // "permission denied"), or nullptr when it did not fail that way. Valid
+  // until the next Open.
+  virtual const char* LastOpenError() const { return nullptr; }
   virtual int Close(ChipHandle handle) = 0;
   virtual int GetPartNumber(ChipHandle handle, uint8_t& partNumber) = 0;
   virtual int GetVendorId(ChipHandle handle, uint16_t& vid) = 0;

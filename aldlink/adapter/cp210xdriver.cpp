@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "aldlink/adapter/adapter_error.h"
 #include "aldlink/adapter/adapter_platform.h"
 #include "support/clock.h"
 
@@ -33,9 +34,21 @@ constexpr uint32_t kReadTotalConstantMs = 200;
 constexpr uint32_t kWriteTotalConstantMs = 120;
 constexpr uint32_t kInFrameGapMs = 20;
 constexpr int kBytesBeforeGapRule = 5;
+// Read interval that makes a read return at once with what is queued.
+constexpr uint32_t kReadReturnsAtOnce = 0xFFFFFFFFu;
+// Stale input is dropped in chunks of a line buffer, at most this many.
+constexpr int kDiscardChunk = 256;
+constexpr int kDiscardRounds = 16;
 
 // Room for the longest serial number the chip can hold, plus a terminator.
 constexpr int kSerialBufferSize = 256;
+// OpenDevice: a chip may be there but could not be looked at (no access to
+// it, or no chip library); -1 means there is no adapter chip.
+constexpr int kChipOutOfReach = -2;
+// Room for the reason a chip could not be opened.
+constexpr int kRefusalBufferSize = 128;
+// The shipped rule that lets members of plugdev open the bridge chip.
+constexpr const char* kUdevRuleFile = "60-aldcontrol-cp210x.rules";
 
 ald::BridgeChipLibrary& Chips() {
   return ald::GetAdapterPlatform().Chips();
@@ -141,6 +154,31 @@ int CP210xDriver::RecvData(char* buffer, int capacity) {
   return received;
 }
 
+int CP210xDriver::DiscardInput() {
+  if (!port) return 0;
+  ald::SerialTimeouts saved;
+  const bool haveSaved = port->GetTimeouts(saved);
+  // Interval "all bits set" with no total: a read returns at once with what
+  // the queue holds.
+  ald::SerialTimeouts atOnce;
+  atOnce.readInterval = kReadReturnsAtOnce;
+  atOnce.writeTotalMultiplier = saved.writeTotalMultiplier;
+  atOnce.writeTotalConstant = saved.writeTotalConstant;
+  port->SetTimeouts(atOnce);
+  char scratch[kDiscardChunk];
+  int dropped = 0;
+  // Bounded, so that a line that keeps talking cannot hold the caller; what
+  // is left then goes with the purge.
+  for (int round = 0; round < kDiscardRounds; ++round) {
+    int got = 0;
+    if (!port->Read(scratch, kDiscardChunk, got) || got <= 0) break;
+    dropped += got;
+    if (round == kDiscardRounds - 1) port->Purge(ald::kPurgeRxClear);
+  }
+  if (haveSaved) port->SetTimeouts(saved);
+  return dropped;
+}
+
 int CP210xDriver::GetComPort() {
   if (portNumber != 0) return portNumber;
 
@@ -152,7 +190,15 @@ int CP210xDriver::GetComPort() {
   }
 
   ChipHandle handle = kInvalidChipHandle;
-  if (OpenDevice(handle) != 0) return portNumber;
+  const int opened = OpenDevice(handle);
+  if (opened == kChipOutOfReach) {
+    // The port itself needs no access to the chip: a user without the udev
+    // rule can still talk to the line (12 V and A/B switch aside).
+    const int found = platform.LookupPortWithoutChip();
+    if (found > 0) portNumber = found;
+    return portNumber;
+  }
+  if (opened != 0) return portNumber;
   ChipSession chip(handle);
   ald::BridgeChipLibrary& chips = platform.Chips();
 
@@ -175,6 +221,7 @@ int CP210xDriver::GetComPort() {
     portNumber = found;
   } else {
     printf("Get port number failed!\n");
+    ald::NoteAdapterError("the adapter was found but the system gives it no serial port");
   }
   return portNumber;
 }
@@ -183,11 +230,21 @@ int CP210xDriver::OpenDevice(ald::ChipHandle& handle) {
   handle = kInvalidChipHandle;
   ald::BridgeChipLibrary& chips = Chips();
   unsigned count = 0;
-  if (chips.GetNumDevices(count) != 0 || count == 0) return -1;
+  // Without the chip library nothing can be said about the chips.
+  if (chips.GetNumDevices(count) != 0) return kChipOutOfReach;
+  if (count == 0) {
+    ald::NoteAdapterError("no adapter found: no CP210x USB-to-RS-485 adapter is plugged in");
+    return -1;
+  }
 
+  char refusal[kRefusalBufferSize] = {};
   for (unsigned index = 0; index < count; ++index) {
     ChipHandle candidate = kInvalidChipHandle;
-    if (chips.Open(index, candidate) != 0 || candidate == kInvalidChipHandle) continue;
+    if (chips.Open(index, candidate) != 0 || candidate == kInvalidChipHandle) {
+      const char* why = chips.LastOpenError();
+      if (why != nullptr && refusal[0] == '\0') std::snprintf(refusal, sizeof refusal, "%s", why);
+      continue;
+    }
     uint8_t part = 0;
     if (chips.GetPartNumber(candidate, part) == 0 && part == kAdapterPartNumber) {
       handle = candidate;
@@ -195,6 +252,24 @@ int CP210xDriver::OpenDevice(ald::ChipHandle& handle) {
     }
     chips.Close(candidate);
   }
+  if (refusal[0] != '\0') {
+    // The adapter is most likely there but out of this user's reach; say
+    // so, and how to fix it, instead of failing without a word.
+    printf("Cannot open the adapter's bridge chip: %s\n", refusal);
+    printf(
+        "The 12 V supply and the A/B switch cannot be used. Install the udev rule "
+        "packaging/udev/%s (README, \"The adapter\"), add the user to group plugdev "
+        "and plug the adapter in again.\n",
+        kUdevRuleFile);
+    ald::NoteAdapterError(
+        "cannot open the adapter's bridge chip (%s): install the udev rule packaging/udev/%s, "
+        "add the user to group plugdev and plug the adapter in again",
+        refusal, kUdevRuleFile);
+    return kChipOutOfReach;
+  }
+  // Every chip was opened and none is the adapter's: there is no adapter.
+  ald::NoteAdapterError(
+      "no adapter found: the USB bridge chips plugged in are not an AISG adapter");
   return -1;
 }
 

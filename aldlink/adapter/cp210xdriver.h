@@ -22,6 +22,10 @@ class CP210xDriver {
   int FlushComPort();
   int SendData(const char* data, int length);
   int RecvData(char* buffer, int capacity);
+  // Reads and drops what is already waiting in the input queue, without
+  // waiting for anything still on its way; the number of bytes dropped
+  // (0 when the port is closed).
+  int DiscardInput();
   int GetComPort();
 
   // GPIO.
@@ -44,6 +48,9 @@ class CP210xDriver {
   int Reset();
 
  private:
+  // 0 with `handle` set to the adapter's chip; -1 when there is no adapter
+  // chip; -2 when a chip could not be looked at (not opened for lack of
+  // access, or no chip library), after a message that says why.
   int OpenDevice(ald::ChipHandle& handle);
   int GetPortNum(unsigned short vid, unsigned short pid, char* serial);
   int InitComPort();

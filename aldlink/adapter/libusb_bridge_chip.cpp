@@ -10,11 +10,6 @@ namespace ald {
 
 namespace {
 
-constexpr uint16_t kSiliconLabsVid = 0x10C4;
-// Default product identifiers of the Silicon Labs USB-to-UART bridges
-// (single-port CP210x parts, CP2105, CP2108).
-constexpr std::array<uint16_t, 4> kBridgePids = {0xEA60, 0xEA61, 0xEA70, 0xEA71};
-
 // Vendor-specific control requests of the CP210x family.
 constexpr uint8_t kVendorIn = 0xC0;   // device to host, vendor, device recipient
 constexpr uint8_t kVendorOut = 0x40;  // host to device, vendor, device recipient
@@ -27,8 +22,7 @@ constexpr uint16_t kWriteLatch = 0x37E1;
 constexpr unsigned kTransferTimeoutMs = 1000;
 
 bool IsBridge(const libusb_device_descriptor& d) {
-  return d.idVendor == kSiliconLabsVid &&
-         std::find(kBridgePids.begin(), kBridgePids.end(), d.idProduct) != kBridgePids.end();
+  return LibusbBridgeChip::IsCandidate(d.idVendor, d.idProduct);
 }
 
 // The port configuration block as the single-port chips send it: output mode
@@ -109,7 +103,14 @@ int LibusbBridgeChip::GetNumDevices(unsigned& count) {
   return 0;
 }
 
+bool LibusbBridgeChip::IsCandidate(uint16_t vid, uint16_t /*pid*/) {
+  // Adapters ship with product identifiers of their own too; the part
+  // number read after opening tells the adapter's chip from the others.
+  return vid == kSiliconLabsVid;
+}
+
 int LibusbBridgeChip::Open(unsigned index, ChipHandle& handle) {
+  lastOpenError_ = nullptr;
   if (!Context()) return 1;
   libusb_device** list = nullptr;
   const ssize_t n = libusb_get_device_list(context_, &list);
@@ -121,11 +122,18 @@ int LibusbBridgeChip::Open(unsigned index, ChipHandle& handle) {
     if (libusb_get_device_descriptor(list[i], &d) != 0 || !IsBridge(d)) continue;
     if (seen++ != index) continue;
     libusb_device_handle* device = nullptr;
-    if (libusb_open(list[i], &device) == 0) {
+    const int opened = libusb_open(list[i], &device);
+    if (opened == 0) {
       auto* chip = new OpenChip{device, d};
       open_.push_back(chip);
       handle = chip;
       result = 0;
+    } else if (IsCp210xProductId(d.idProduct)) {
+      // Only these can be the adapter's chip out of reach: the shipped
+      // udev rule, which the caller will point to, covers no other.
+      lastOpenError_ = opened == LIBUSB_ERROR_ACCESS
+                           ? "permission denied"
+                           : libusb_strerror(static_cast<libusb_error>(opened));
     }
     break;
   }

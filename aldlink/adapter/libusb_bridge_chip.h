@@ -2,13 +2,15 @@
 // control requests, sent to the device while the kernel's serial driver keeps
 // its tty (no interface is claimed, no kernel driver is detached).
 //
-// Chips are the Silicon Labs (vendor 0x10C4) USB-to-UART bridges with the
-// vendor's default product identifiers; index n of Open is the n-th such
-// device in libusb's enumeration order. On a machine without USB access
-// (no usbfs, as in containers) GetNumDevices fails and the adapter is
-// simply not found.
+// Chips are the Silicon Labs (vendor 0x10C4) devices, whatever their product
+// identifier (the driver keeps the one whose part number is the adapter's);
+// index n of Open is the n-th such device in libusb's enumeration order. On
+// a machine without USB access (no usbfs, as in containers) GetNumDevices
+// fails; a chip with a CP210x product identifier that the user may not open
+// (no udev rule) fails Open with LastOpenError "permission denied".
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include "aldlink/adapter/bridge_chip.h"
@@ -26,6 +28,9 @@ class LibusbBridgeChip final : public BridgeChipLibrary {
 
   int GetNumDevices(unsigned& count) override;
   int Open(unsigned index, ChipHandle& handle) override;
+  const char* LastOpenError() const override { return lastOpenError_; }
+  // True for a USB device that may be a bridge chip of the adapter.
+  static bool IsCandidate(uint16_t vid, uint16_t pid);
   int Close(ChipHandle handle) override;
   int GetPartNumber(ChipHandle handle, uint8_t& partNumber) override;
   int GetVendorId(ChipHandle handle, uint16_t& vid) override;
@@ -47,6 +52,7 @@ class LibusbBridgeChip final : public BridgeChipLibrary {
 
   libusb_context* context_ = nullptr;
   bool contextFailed_ = false;
+  const char* lastOpenError_ = nullptr;
   std::vector<OpenChip*> open_;
 };
 

@@ -156,6 +156,50 @@ int PosixPlatform::LookupPortNumber(uint16_t vid, uint16_t pid, const char* seri
   return static_cast<int>(bestIndex + 1);
 }
 
+int PosixPlatform::LookupPortWithoutChip() {
+  const fs::path devices = fs::path(sysfsRoot_) / "bus" / "usb-serial" / "devices";
+  std::error_code ec;
+  fs::directory_iterator it(devices, ec);
+  if (ec) return -1;
+  std::error_code rootEc;
+  fs::path stop = fs::canonical(sysfsRoot_, rootEc);
+  if (rootEc) stop = fs::path(sysfsRoot_);
+
+  long bestInterface = std::numeric_limits<long>::max();
+  long bestIndex = -1;
+  long bestPid = 0;
+  std::string bestSerial;
+  for (; it != fs::directory_iterator(); it.increment(ec)) {
+    if (ec) break;
+    const long k = TtyIndex(it->path().filename().string());
+    if (k < 0) continue;
+    std::error_code linkEc;
+    const fs::path tty = fs::canonical(it->path(), linkEc);
+    if (linkEc) continue;
+    UsbParent parent;
+    if (!FindUsbParent(tty, stop, parent)) continue;
+    long v = -1;
+    long p = -1;
+    if (!ReadHex(parent.device / "idVendor", v) || v != kSiliconLabsVid) continue;
+    if (!ReadHex(parent.device / "idProduct", p) || p < 0 || p > 0xFFFF ||
+        !IsCp210xProductId(static_cast<uint16_t>(p))) {
+      continue;
+    }
+    if (parent.interface < bestInterface || (parent.interface == bestInterface && k < bestIndex)) {
+      bestInterface = parent.interface;
+      bestIndex = k;
+      bestPid = p;
+      bestSerial.clear();
+      ReadAttribute(parent.device / "serial", bestSerial);
+    }
+  }
+  if (bestIndex < 0) return -1;
+  printf("Adapter port %s/%s%ld found without its bridge chip (vid %04x, pid %04lx, serial %s)\n",
+         devRoot_.c_str(), kTtyPrefix, bestIndex, static_cast<unsigned>(kSiliconLabsVid), bestPid,
+         bestSerial.c_str());
+  return static_cast<int>(bestIndex + 1);
+}
+
 std::string PosixPlatform::PortPath(int portNumber) const {
   if (const char* path = ExplicitPath()) return path;
   if (portNumber < 1) return {};

@@ -34,6 +34,11 @@ class PosixPlatform final : public AdapterPlatform {
   // Prints "Open USB key failed!\n" when the USB serial devices cannot be
   // listed and "Open Port key failed!\n" when none matches; -1 then.
   int LookupPortNumber(uint16_t vid, uint16_t pid, const char* serial) override;
+  // The ttyUSB device of a CP210x (vendor 0x10C4, a CP210x product
+  // identifier) in sysfs, first interface and lowest number first; traces
+  // the device it took with its vendor, product and serial number. Silent
+  // with -1 when there is none.
+  int LookupPortWithoutChip() override;
   std::unique_ptr<SerialPort> OpenPort(int portNumber) override;
 
   // The device path of `portNumber` (ALDLINK_PORT when set); empty for

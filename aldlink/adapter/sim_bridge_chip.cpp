@@ -44,7 +44,12 @@ int SimBridgeChip::GetNumDevices(unsigned& count) {
 }
 
 int SimBridgeChip::Open(unsigned index, ChipHandle& handle) {
+  openRefusedNow_ = false;
   if (Fails(Op::kOpen) || index >= chips_.size()) return 1;
+  if (!refuseOpen.empty()) {
+    openRefusedNow_ = true;
+    return 1;
+  }
   ++chips_[index].openHandles;
   ++counters_.opens;
   handle = HandleFor(index);

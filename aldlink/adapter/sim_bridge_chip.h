@@ -79,6 +79,9 @@ class SimBridgeChip final : public BridgeChipLibrary {
   const ChipPortConfig& Config() const { return chips_.at(0).config; }
 
   // Failure injection.
+  // Non-empty: every Open fails with this reason, as a chip the user may not
+  // open (no udev rule).
+  std::string refuseOpen;
   void FailAlways(Op op) { failures_[Index(op)] = -1; }
   void FailNext(Op op, int times) { failures_[Index(op)] = times > 0 ? times : 0; }
   void ClearFailures() { failures_.fill(0); }
@@ -91,6 +94,9 @@ class SimBridgeChip final : public BridgeChipLibrary {
   // BridgeChipLibrary.
   int GetNumDevices(unsigned& count) override;
   int Open(unsigned index, ChipHandle& handle) override;
+  const char* LastOpenError() const override {
+    return openRefusedNow_ ? refuseOpen.c_str() : nullptr;
+  }
   int Close(ChipHandle handle) override;
   int GetPartNumber(ChipHandle handle, uint8_t& partNumber) override;
   int GetVendorId(ChipHandle handle, uint16_t& vid) override;
@@ -112,6 +118,7 @@ class SimBridgeChip final : public BridgeChipLibrary {
   Chip* Lookup(ChipHandle handle);
 
   std::vector<Chip> chips_;
+  bool openRefusedNow_ = false;
   std::array<int, kOpCount> failures_{};
   Counters counters_;
 };

@@ -13,7 +13,10 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
+#include <cstring>
 #include <limits>
+
+#include "aldlink/adapter/adapter_error.h"
 
 namespace ald {
 
@@ -86,7 +89,12 @@ int WaitFor(int fd, short events, int timeoutMs) {
 
 std::unique_ptr<TermiosPort> TermiosPort::Open(const std::string& path) {
   const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return nullptr;
+  if (fd < 0) {
+    const int saved = errno;
+    NoteAdapterError("cannot open %s: %s", path.c_str(), std::strerror(saved));
+    errno = saved;
+    return nullptr;
+  }
 
   auto fail = [fd]() -> std::unique_ptr<TermiosPort> {
     const int saved = errno;
@@ -95,9 +103,15 @@ std::unique_ptr<TermiosPort> TermiosPort::Open(const std::string& path) {
     return nullptr;
   };
 
-  if (flock(fd, LOCK_EX | LOCK_NB) != 0) return fail();
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    NoteAdapterError("cannot open %s: it is in use by another program", path.c_str());
+    return fail();
+  }
   termios tio{};
-  if (tcgetattr(fd, &tio) != 0) return fail();
+  if (tcgetattr(fd, &tio) != 0) {
+    NoteAdapterError("%s is not a serial port", path.c_str());
+    return fail();
+  }
   if (!IsPseudoTerminalSlave(fd)) {
     // Not every driver knows the flag; the lock above still holds.
     ioctl(fd, TIOCEXCL);

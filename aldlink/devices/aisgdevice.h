@@ -16,7 +16,8 @@
 // Device results: 0 success, 11 the device failed without a return code,
 // the device's first return code (sign-extended from 8 bits), 36 a bad
 // argument, 83 the link was lost after an address reset, 89 no link or no
-// usable answer. Nothing throws; trace lines go to standard output.
+// usable answer, 131 a file of the job cannot be used (nothing sent). Nothing
+// throws; trace lines go to standard output.
 #pragma once
 
 #include "aldlink/procedures/aisgdeviceep.h"
@@ -29,6 +30,10 @@ using DevResult = int;
 // The scan finished, but its search ended at its time limit or could not
 // tell some devices apart: there may be devices on the bus it did not find.
 constexpr DevResult kDevResultDevicesMissed = 130;
+// A file of the job (software image, RET configuration file) cannot be
+// used: missing, unreadable, empty or malformed. Nothing was sent to the
+// device.
+constexpr DevResult kDevResultFileError = 131;
 
 class AISGDevice {
  public:
@@ -68,6 +73,10 @@ class AISGDevice {
   // `length` bytes of the user data area from `offset`, in pieces of 16.
   virtual int ReadUserData(char* buffer, int length, int offset);
   virtual int WriteUserData(char* data, int length, int offset);
+  // Loads the comma-separated files (at most 5) one after the other, each a
+  // binary image or an Intel HEX image (told apart by content); every file
+  // is checked first, and one that cannot be used gives 131 with nothing
+  // sent. Afterwards the device is searched for, re-addressed and refreshed.
   virtual int DownloadSoftware(char* fileNames);
   virtual int GetNumberOfSubunits();
   // Does nothing here and returns 0; the derived classes re-read the device.

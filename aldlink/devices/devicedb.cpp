@@ -164,6 +164,9 @@ struct Field {
   // feed (raw bytes may include zero bytes).
   const char* value = nullptr;
   int length = 0;
+  // The same with a trailing carriage return, for raw bytes whose last
+  // byte may be one.
+  int rawLength = 0;
 };
 
 enum class LineKind { kField, kOther, kMalformed };
@@ -203,6 +206,10 @@ LineKind ParseField(const char* line, Field& f) {
   if (i < n) ++i;
   f.value = line + i;
   f.length = n - i;
+  f.rawLength = f.length;
+  // A file saved with CRLF line ends: the carriage return belongs to the
+  // line end, not to the value (a vendor code "KA\r" matches no device).
+  if (f.length > 0 && f.value[f.length - 1] == '\r') --f.length;
   return LineKind::kField;
 }
 
@@ -688,7 +695,7 @@ int AISGDevice::ReadObject(ald::InFileStream& in) {
         // line is joined with the following ones as long as they cannot be
         // anything else and fit the announced size.
         char bytes[kUidBytes] = {};
-        int n = std::min(f.length, uidsize);
+        int n = std::min(f.rawLength, uidsize);
         std::memcpy(bytes, f.value, static_cast<size_t>(n));
         char line[kLineBytes];
         while (n < uidsize && NextLine(in, line, false)) {

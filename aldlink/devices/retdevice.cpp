@@ -233,6 +233,12 @@ int RETDevice::Configure(int subunit, char* configuration) {
   std::printf("RETDevice::Configure(%d,%s)\n", subunit,
               configuration != nullptr ? configuration : "");
   if (!ValidSubunit(subunit)) return kBadSubunit;
+  // A file that cannot be used is refused before the bus: otherwise it would
+  // be sent in part, or reported as a device that did not answer.
+  if (!RETEP::CheckConfigurationFile(configuration)) {
+    errorcodes = ald::HString("");
+    return kDevResultFileError;
+  }
   RETEP ep;
   AISGDeviceParams p{};
   if (OpenConnection(ep, p, 0, 1) != 0) return kNoAnswer;
@@ -385,6 +391,7 @@ int RETDevice::GetDeviceData(int subunit, char* fields, int count, RETEP& ep, AI
 
   RETSubunit& s = Sub(subunit);
   for (int i = 0; i < count; ++i) {
+    ald::subunit::MarkFieldRead(s, fields[i]);
     if (ald::subunit::TakeCommonField(s, fields[i], p, aisgver)) continue;
     switch (fields[i]) {
       case kMaxTilt:
@@ -526,6 +533,10 @@ int RETDevice::SetDeviceData(int subunit, const char* fields, const DeviceData& 
 
   RETSubunit& s = Sub(subunit);
   int running = kNoAnswer;
+  // The first refused field decides the result, with the device's reason
+  // code of that moment: a later field's success must not hide it.
+  int firstFailure = kOk;
+  int firstFailureResult = 0;
   for (int f = 0; f < count; ++f) {
     const char id = fields[f];
     char message[40] = {id};
@@ -555,6 +566,14 @@ int RETDevice::SetDeviceData(int subunit, const char* fields, const DeviceData& 
     }
     if (length > 0) {
       running = SetDeviceData(subunit, message, length, ep, p);
+      if (running != kOk && firstFailure == kOk) {
+        firstFailure = running;
+        // Mapped now, while the record still holds this field's reason codes.
+        firstFailureResult = MapResult(running, p);
+        // A field that reads back differently is reported as such, not as
+        // a missing answer.
+        if (running == kReadBackDiffers) firstFailureResult = kReadBackDiffers;
+      }
       if (running == kOk) {
         // The read-back has already put the device's value into the
         // subunit; it equals what was written.
@@ -568,10 +587,13 @@ int RETDevice::SetDeviceData(int subunit, const char* fields, const DeviceData& 
   }
 
   CloseConnection(ep);
-  int result = MapResult(running, p);
-  // A field that reads back differently is reported as such, not as a
-  // missing answer.
-  if (running == kReadBackDiffers) result = kReadBackDiffers;
+  int result = 0;
+  if (firstFailure != kOk) {
+    result = firstFailureResult;
+    std::printf("SetDeviceData first failure: 0x%02x, result %d\n", firstFailure, result);
+  } else {
+    result = MapResult(running, p);
+  }
   SaveDevices(0);
   return result;
 }

@@ -46,6 +46,7 @@ struct RETSubunit {
   uint16_t datachanged = 0;    // the last Refresh changed the summary
   uint8_t lastalarm = 0;       // first code at the last alarm count update
   int repeatcount = 0;         // successive updates that saw `lastalarm`
+  uint64_t fieldsread = 0;     // bit `id`: device data field `id` was read
 };
 
 // The summary of one subunit for the flat device table: fixed-width,
@@ -101,6 +102,7 @@ class RETDevice : public AISGDevice {
 
   int Calibrate(int subunit);
   // Uploads the configuration file at `configuration` (".hex": digit pairs).
+  // A file that cannot be used gives 131 before anything is sent.
   int Configure(int subunit, char* configuration);
   // Moves the antenna and checks, up to four times 5 s apart, that it
   // arrived within half a degree: 0, 11 when it did not, or the mapped

@@ -51,6 +51,19 @@ int AISGDevice::DownloadSoftware(char* fileNames) {
 
   char* names[kMaxFiles] = {};
   const int count = SplitFileList(fileNames, names, kMaxFiles);
+  // Every file is read and checked before the bus is touched: a file that
+  // cannot be used would otherwise cost the device a restart and its
+  // address for nothing, and be reported as a device that did not answer.
+  int kinds[kMaxFiles] = {};
+  for (int i = 0; i < count; ++i) {
+    kinds[i] = AISGDEVICEEP::CheckSoftwareFile(names[i]);
+    if (kinds[i] == AISGDEVICEEP::kSoftwareFileUnusable) {
+      std::printf("DownloadSoftware refused: nothing was sent\n");
+      errorcodes = ald::HString("");
+      return kDevResultFileError;
+    }
+  }
+
   for (int i = 0; i < count; ++i) {
     char* fileName = names[i];
     std::printf("Start download file:%s\n", fileName);
@@ -58,7 +71,16 @@ int AISGDevice::DownloadSoftware(char* fileNames) {
     if (aisgver == 1 && vendorid != "AN") ep.EnableDevice(address, &params);
 
     const int loaded =
-        ep.BinSoftwareDownload(address, aisgver, kBlockSize, kSegmentSize, fileName, &params);
+        kinds[i] == AISGDEVICEEP::kSoftwareFileHex
+            ? ep.HexSoftwareDownload(address, aisgver, fileName, &params)
+            : ep.BinSoftwareDownload(address, aisgver, kBlockSize, kSegmentSize, fileName, &params);
+    if (loaded != 0) {
+      // Mapped now: the restart below reuses the record, and its answer
+      // would replace the device's reason codes.
+      std::printf("DownloadSoftware failed\n");
+      AISGReturnCodeMap(loaded, reinterpret_cast<const char*>(params.devRcuCodes), result,
+                        errorcodes);
+    }
     ald::sleep(3);
     if (aisgver == 1) {
       // An AISG 1 device starts its new software only when told to.
@@ -77,12 +99,7 @@ int AISGDevice::DownloadSoftware(char* fileNames) {
     // port through the re-identification below.
     CloseConnection(ep);
 
-    if (loaded != 0) {
-      std::printf("DownloadSoftware failed\n");
-      AISGReturnCodeMap(loaded, reinterpret_cast<const char*>(params.devRcuCodes), result,
-                        errorcodes);
-      break;
-    }
+    if (loaded != 0) break;
   }
 
   // The device may answer under another generation now, and it has lost its

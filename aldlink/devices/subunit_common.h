@@ -14,6 +14,7 @@
 
 #include "aldlink/devices/aisgdevice.h"
 #include "aldlink/devices/devicedata.h"
+#include "aldlink/devices/resulttexts.h"
 #include "aldlink/procedures/aisgdeviceparams.h"
 #include "support/hstring.h"
 
@@ -23,6 +24,10 @@ namespace ald::subunit {
 constexpr unsigned char kAlarmNew = 0x51;
 constexpr unsigned char kAlarmBadResponding = 0x52;
 constexpr unsigned char kAlarmNotResponding = 0x53;
+// The controllers recognise them by the numbers of the result texts.
+static_assert(kAlarmNew == ald::results::kPseudoAlarmNew &&
+              kAlarmBadResponding == ald::results::kPseudoAlarmBadResponding &&
+              kAlarmNotResponding == ald::results::kPseudoAlarmNotResponding);
 
 // Device data identifiers both objects know.
 constexpr char kFieldModel = 0x01;
@@ -105,6 +110,15 @@ void CopyTextField(char (&field)[N], const HString& text) {
   const size_t used = strnlen(chars, n);
   std::memcpy(field, chars, used);
   std::memset(field + used, 0, N - used);
+}
+
+// Notes that the subunit's device data field `id` (identifiers below 64)
+// now holds a value the device sent; the table shows never-read fields as
+// unknown rather than as their zero fill.
+template <class Subunit>
+void MarkFieldRead(Subunit& s, char id) {
+  const unsigned bit = static_cast<unsigned char>(id);
+  if (bit < 64) s.fieldsread |= uint64_t{1} << bit;
 }
 
 // Takes field `id` of a device data answer into the subunit; false for a

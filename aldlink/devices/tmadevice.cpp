@@ -293,6 +293,8 @@ int TMADevice::ReadFunctions(int subunit, TMAEP& ep, AISGDeviceParams& p) {
     s.maxgain = static_cast<uint16_t>(p.tmaMaxGain);
     s.mingain = static_cast<uint16_t>(p.tmaMinGain);
     s.resolution = static_cast<uint16_t>(p.tmaGainResolution);
+    // The supported functions stand in for the gain fields.
+    for (char id : {kMaxGain, kMinGain, kGainResolution}) ald::subunit::MarkFieldRead(s, id);
   }
   return r;
 }
@@ -493,6 +495,7 @@ int TMADevice::GetDeviceData(int subunit, char* fields, int count, TMAEP& ep, AI
 
   TMASubunit& s = Sub(subunit);
   for (int i = 0; i < count; ++i) {
+    ald::subunit::MarkFieldRead(s, fields[i]);
     if (ald::subunit::TakeCommonField(s, fields[i], p, aisgver)) continue;
     switch (fields[i]) {
       case kTmaType:
@@ -652,6 +655,10 @@ int TMADevice::SetDeviceData(int subunit, const char* fields, const DeviceData& 
 
   TMASubunit& s = Sub(subunit);
   int running = kNoAnswer;
+  // The first refused field decides the result, with the device's reason
+  // code of that moment: a later field's success must not hide it.
+  int firstFailure = kOk;
+  int firstFailureResult = 0;
   for (int f = 0; f < count; ++f) {
     const char id = fields[f];
     char message[40] = {id};
@@ -699,6 +706,14 @@ int TMADevice::SetDeviceData(int subunit, const char* fields, const DeviceData& 
     }
     if (length > 0) {
       running = SetDeviceData(subunit, message, length, ep, p);
+      if (running != kOk && firstFailure == kOk) {
+        firstFailure = running;
+        // Mapped now, while the record still holds this field's reason codes.
+        firstFailureResult = MapResult(running, p);
+        // A field that reads back differently is reported as such, not as
+        // a missing answer.
+        if (running == kReadBackDiffers) firstFailureResult = kReadBackDiffers;
+      }
       // On success the read-back has already put the device's value, equal
       // to what was written, into the subunit.
     }
@@ -706,10 +721,13 @@ int TMADevice::SetDeviceData(int subunit, const char* fields, const DeviceData& 
   }
 
   CloseConnection(ep);
-  int result = MapResult(running, p);
-  // A field that reads back differently is reported as such, not as a
-  // missing answer.
-  if (running == kReadBackDiffers) result = kReadBackDiffers;
+  int result = 0;
+  if (firstFailure != kOk) {
+    result = firstFailureResult;
+    std::printf("SetDeviceData first failure: 0x%02x, result %d\n", firstFailure, result);
+  } else {
+    result = MapResult(running, p);
+  }
   SaveDevices(0);
   return result;
 }

@@ -81,6 +81,7 @@ struct TMASubunit {
   uint16_t datachanged = 0;  // the last Refresh changed the summary
   uint8_t lastalarm = 0;     // first code at the last alarm count update
   int repeatcount = 0;       // successive updates that saw `lastalarm`
+  uint64_t fieldsread = 0;   // bit `id`: device data field `id` was read
 };
 
 // The summary of one TMA subunit for the flat device table: fixed-width,

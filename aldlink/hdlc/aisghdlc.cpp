@@ -144,7 +144,15 @@ int AISGHDLC::SetInfo(int address, char* info, int length) {
   if (result == 84) return 84;
   if (readFrame.size == 0) return 89;
   if (!IsReadINFO() && !IsReadSupervisoryFormat()) return 82;
-  sendSeq = (sendSeq + 1) % 8;
+  // Only an answer whose N(R) acknowledges the frame shows that the device
+  // took it (a refusal by RNR or REJ does not); otherwise the next I-frame
+  // must carry this number again, as the device still expects it.
+  const int nr = (readFrame.data[2] >> 5) & 7;
+  if (nr == (sendSeq + 1) % 8) {
+    sendSeq = (sendSeq + 1) % 8;
+  } else {
+    std::printf("I-frame %d not acknowledged (N(R) %d)\n", sendSeq, nr);
+  }
   return 0;
 }
 

@@ -30,6 +30,11 @@ int AISGHDLC::UartSend() {
     std::printf("%s", kTooLongMessage);
     return 11;
   }
+  // Bytes still queued belong to an earlier exchange (an answer that came
+  // after its time-out, or more than a buffer held); read with this answer
+  // they would be taken for it.
+  const int stale = DiscardInput();
+  if (stale > 0) std::printf("Dropped %d stale bytes from the input queue\n", stale);
   EncodeCOT();
   const int written = SendData(reinterpret_cast<const char*>(sendFrame.data), sendFrame.size);
   if (written < sendFrame.size) {

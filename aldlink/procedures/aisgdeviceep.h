@@ -90,6 +90,19 @@ class AISGDEVICEEP : public AISGHDLC {
   // before it have been sent, the download is not ended).
   int HexSoftwareDownload(int address, int generation, char* fileName, AISGDeviceParams* p);
 
+  // Forms of a software file, told apart by its content.
+  static constexpr int kSoftwareFileUnusable = 0;
+  static constexpr int kSoftwareFileBinary = 1;
+  static constexpr int kSoftwareFileHex = 2;
+  // Reads the whole file before anything goes to a device. An Intel HEX
+  // image is recognised by its content (text of records beginning with ":")
+  // or by a name ending in ".hex", and every record is checked: hex digits,
+  // byte count, checksum, record type, one end-of-file record closing the
+  // data. Returns the form, or kSoftwareFileUnusable after a trace line
+  // "Software file NAME: ..." that names what is wrong (missing, not a
+  // regular file, unreadable, empty, too large, malformed HEX).
+  static int CheckSoftwareFile(const char* fileName);
+
   // --- Discovery ------------------------------------------------------------
   // Finds the devices of the bus by XID scans over their unique IDs (a binary
   // search over the last `depth` characters, 1..17, default 3, for at most

@@ -9,12 +9,15 @@
 #include <sys/stat.h>
 
 #include <cctype>
+#include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <memory>
 
 #include "aldlink/procedures/aisgdeviceep.h"
+#include "aldlink/procedures/download_progress.h"
 #include "aldlink/procedures/procedure_util.h"
 #include "support/clock.h"
 
@@ -145,7 +148,128 @@ bool IsEndOfFileRecord(const char* word) {
   return true;
 }
 
+bool NameEndsInHex(const char* name) {
+  const size_t n = std::strlen(name);
+  if (n < 4) return false;
+  const char* end = name + n - 4;
+  return end[0] == '.' && std::tolower(static_cast<unsigned char>(end[1])) == 'h' &&
+         std::tolower(static_cast<unsigned char>(end[2])) == 'e' &&
+         std::tolower(static_cast<unsigned char>(end[3])) == 'x';
+}
+
+// A byte an Intel HEX text may hold: record marks, digits and blanks.
+bool IsHexTextByte(unsigned char c) {
+  return c == ':' || HexDigit(static_cast<char>(c)) >= 0 || std::isspace(c);
+}
+
+// Checks every record of an Intel HEX text from its start, as the HEX
+// download will read it; false after the trace line naming the fault.
+bool CheckHexRecords(const char* name, std::FILE* file) {
+  char word[kWordBuffer];
+  unsigned char bytes[kMaxRecordBytes];
+  int length = 0;
+  int dataRecords = 0;
+  for (int record = 1;; ++record) {
+    const WordRead read = ReadWord(file, word, length);
+    if (read == WordRead::kError) {
+      printf("Software file %s: cannot be read\n", name);
+      return false;
+    }
+    if (read == WordRead::kTooLong) {
+      printf("Software file %s: Intel HEX record %d is longer than %d characters\n", name, record,
+             kWordBuffer - 1);
+      return false;
+    }
+    if (read == WordRead::kEnd) {
+      printf("Software file %s: Intel HEX without end-of-file record (cut short?)\n", name);
+      return false;
+    }
+    if (word[0] != ':') {
+      printf("Software file %s: not Intel HEX: record %d does not begin with ':'\n", name, record);
+      return false;
+    }
+    const int n = ConvertRecord(word, length, record, bytes);
+    if (n == 0) {
+      printf("Software file %s: malformed Intel HEX record %d\n", name, record);
+      return false;
+    }
+    const int type = bytes[3];
+    if (IsEndOfFileRecord(word)) break;
+    if (type > 5) {
+      printf("Software file %s: Intel HEX record %d has the unknown type %02X\n", name, record,
+             static_cast<unsigned>(type));
+      return false;
+    }
+    if (type == 1) {
+      // Anything but the plain end record would be sent as data.
+      printf("Software file %s: Intel HEX record %d is an end record other than :00000001FF\n",
+             name, record);
+      return false;
+    }
+    if (type == 0 && bytes[0] > 0) ++dataRecords;
+  }
+  if (ReadWord(file, word, length) != WordRead::kEnd) {
+    // They would never be sent, and the image would be loaded without them.
+    printf("Software file %s: text after the Intel HEX end-of-file record\n", name);
+    return false;
+  }
+  if (dataRecords == 0) {
+    printf("Software file %s: Intel HEX without data records\n", name);
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
+
+int AISGDEVICEEP::CheckSoftwareFile(const char* fileName) {
+  const char* name = fileName != nullptr ? fileName : "";
+  if (name[0] == 0) {
+    printf("Software file : no file name\n");
+    return kSoftwareFileUnusable;
+  }
+  errno = 0;
+  File file(std::fopen(name, "rbe"));
+  if (!file) {
+    printf("Software file %s: cannot be opened: %s\n", name, std::strerror(errno));
+    return kSoftwareFileUnusable;
+  }
+  struct stat st {};
+  if (fstat(fileno(file.get()), &st) != 0 || !S_ISREG(st.st_mode)) {
+    printf("Software file %s: not a regular file\n", name);
+    return kSoftwareFileUnusable;
+  }
+  if (st.st_size == 0) {
+    printf("Software file %s: empty\n", name);
+    return kSoftwareFileUnusable;
+  }
+  if (st.st_size > INT_MAX) {
+    printf("Software file %s: too large\n", name);
+    return kSoftwareFileUnusable;
+  }
+
+  // The whole file once: it must be readable to its end, and its bytes say
+  // whether it is HEX text.
+  unsigned char chunk[4096];
+  bool hexText = true;
+  int first = -1;
+  long long total = 0;
+  size_t n = 0;
+  while ((n = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) {
+    for (size_t i = 0; i < n; ++i) {
+      if (first < 0 && !std::isspace(chunk[i])) first = chunk[i];
+      if (!IsHexTextByte(chunk[i])) hexText = false;
+    }
+    total += static_cast<long long>(n);
+  }
+  if (std::ferror(file.get()) || total != st.st_size) {
+    printf("Software file %s: cannot be read to its end\n", name);
+    return kSoftwareFileUnusable;
+  }
+  if (!(hexText && first == ':') && !NameEndsInHex(name)) return kSoftwareFileBinary;
+  std::rewind(file.get());
+  return CheckHexRecords(name, file.get()) ? kSoftwareFileHex : kSoftwareFileUnusable;
+}
 
 int AISGDEVICEEP::BinSoftwareDownload(int address, int generation, int blockSize, int segmentSize,
                                       char* fileName, AISGDeviceParams* p) {
@@ -194,6 +318,7 @@ int AISGDEVICEEP::BinSoftwareDownload(int address, int generation, int blockSize
   printf("File size       : [%d]\n", static_cast<int>(size));
   printf("Number of blocks: [%d]\n", static_cast<int>(blockCount));
 
+  ald::ReportDownloadProgress(0, size);
   int result = GlobalProcedure(address, generation, startCode, nullptr, 0, p);
   if (result != kOk) return result;
   clock.SleepMs(kAfterStartPauseMs);
@@ -245,6 +370,7 @@ int AISGDEVICEEP::BinSoftwareDownload(int address, int generation, int blockSize
         clock.SleepMs(kRetryPauseMs);
       }
       if (result != kOk) return result;
+      ald::ReportDownloadProgress(position, size);
     }
   }
   file.reset();

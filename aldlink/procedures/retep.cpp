@@ -2,6 +2,9 @@
 // per-antenna forms of multi-antenna units.
 #include "aldlink/procedures/retep.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -102,6 +105,54 @@ int RETEP::GetTilt(int address, int generation, AISGDeviceParams* p) {
   p->retCurrentTilt = TiltOf(p);
   printf("\np->retCurrentTilt:%d, (deg/10): %.1f\n", p->retCurrentTilt, p->retCurrentTilt * 0.1);
   return kOk;
+}
+
+bool RETEP::CheckConfigurationFile(const char* fileName) {
+  const char* name = fileName != nullptr ? fileName : "";
+  if (name[0] == 0) {
+    printf("Configuration file : no file name\n");
+    return false;
+  }
+  errno = 0;
+  File file(std::fopen(name, "rbe"));
+  if (!file) {
+    printf("Configuration file %s: cannot be opened: %s\n", name, std::strerror(errno));
+    return false;
+  }
+  struct stat st {};
+  if (fstat(fileno(file.get()), &st) != 0 || !S_ISREG(st.st_mode)) {
+    printf("Configuration file %s: not a regular file\n", name);
+    return false;
+  }
+  if (st.st_size == 0) {
+    printf("Configuration file %s: empty\n", name);
+    return false;
+  }
+  // The upload takes a name with ".hex" for digit pairs; check the whole
+  // text as it will read it, so that no piece is sent before a bad one.
+  const bool hex = std::strstr(name, ".hex") != nullptr;
+  char chunk[4096];
+  long long total = 0;
+  size_t n = 0;
+  while ((n = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) {
+    for (size_t i = 0; hex && i < n; ++i) {
+      if (!IsHexDigit(chunk[i])) {
+        printf("Configuration file %s: not hexadecimal digit pairs (byte %lld is 0x%02x)\n", name,
+               total + static_cast<long long>(i), static_cast<unsigned char>(chunk[i]));
+        return false;
+      }
+    }
+    total += static_cast<long long>(n);
+  }
+  if (std::ferror(file.get()) || total != st.st_size) {
+    printf("Configuration file %s: cannot be read to its end\n", name);
+    return false;
+  }
+  if (hex && total % 2 != 0) {
+    printf("Configuration file %s: odd number of hexadecimal digits\n", name);
+    return false;
+  }
+  return true;
 }
 
 int RETEP::SendConfigurationData(int address, int generation, char* fileName, AISGDeviceParams* p) {

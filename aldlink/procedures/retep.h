@@ -28,6 +28,11 @@ class RETEP : public AISGDEVICEEP {
   int SendConfigurationData(int address, int generation, int antenna, char* fileName,
                             AISGDeviceParams* p);
   int SendConfigurationData(int address, int generation, char* fileName, AISGDeviceParams* p);
+  // Reads the whole configuration file before anything is sent: true when
+  // the upload can take it; false after a trace line "Configuration file
+  // NAME: ..." naming what is wrong (missing, not a regular file,
+  // unreadable, empty, ".hex" not holding digit pairs only).
+  static bool CheckConfigurationFile(const char* fileName);
 
   // AISG 2.0 multi-antenna forms.
   int AntennaCalibrate(int address, int antenna, AISGDeviceParams* p);

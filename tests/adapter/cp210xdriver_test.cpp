@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "support/clock.h"
 #include "tests/adapter/fake_platform.h"
@@ -153,6 +154,53 @@ TEST_F(AdapterTest, OnlyOtherBridgeChipsMeansNoAdapter) {
 
 // ---------------------------------------------------------------------------
 // Opening, sending, flushing
+
+// A chip the user may not open (no udev rule): the port is still found
+// without it, and the board functions fail saying why and what to do.
+TEST_F(AdapterTest, ChipOutOfReachStillGivesThePortButNoBoardFunctions) {
+  platform.chip.refuseOpen = "permission denied";
+  platform.withoutChipResult = 7;
+  CaptureStdout();
+  EXPECT_EQ(driver.GetComPort(), 7);
+  EXPECT_EQ(driver.OpenComPort(), 0);
+  EXPECT_EQ(platform.port.openedNumbers, std::vector<int>{7});
+  EXPECT_EQ(platform.lookups, 0);
+  EXPECT_EQ(driver.Set12VPower(1, 0), -1);
+  int value = 5;
+  EXPECT_EQ(driver.GetRS485ABSwich(value), -1);
+  EXPECT_EQ(value, 5);
+  const std::string out = GetCapturedStdout();
+  EXPECT_NE(out.find("Cannot open the adapter's bridge chip: permission denied\n"),
+            std::string::npos);
+  EXPECT_NE(out.find("The 12 V supply and the A/B switch cannot be used. Install the udev rule "
+                     "packaging/udev/60-aldcontrol-cp210x.rules"),
+            std::string::npos);
+  EXPECT_NE(out.find("group plugdev"), std::string::npos);
+  EXPECT_EQ(platform.chip.Latch(), 0);
+
+  EXPECT_EQ(platform.lookupsWithoutChip, 1);
+
+  // Chips that open and are not the adapter's, or no chip at all: there is
+  // no adapter, so no port is taken without one and nothing is explained.
+  platform.chip.refuseOpen.clear();
+  platform.chip.chip(0).partNumber = 2;
+  for (unsigned chips : {1u, 0u}) {
+    platform.chip.SetChipCount(chips);
+    CP210xDriver other;
+    CaptureStdout();
+    EXPECT_EQ(other.GetComPort(), 0);
+    EXPECT_EQ(other.Set12VPower(1, 0), -1);
+    EXPECT_EQ(GetCapturedStdout(), "");
+  }
+  EXPECT_EQ(platform.lookupsWithoutChip, 1);
+
+  // Without the chip library the chips cannot be looked at: the port may
+  // still be found.
+  platform.chip.FailAlways(Op::kGetNumDevices);
+  CP210xDriver third;
+  EXPECT_EQ(third.GetComPort(), 7);
+  EXPECT_EQ(platform.lookupsWithoutChip, 2);
+}
 
 TEST_F(AdapterTest, OpenComPortPurgesAndConfiguresTheLine) {
   EXPECT_EQ(driver.OpenComPort(), 0);

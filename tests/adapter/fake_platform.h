@@ -118,6 +118,10 @@ class FakePlatform final : public AdapterPlatform {
     lastSerial = serial;
     return lookupResult;
   }
+  int LookupPortWithoutChip() override {
+    ++lookupsWithoutChip;
+    return withoutChipResult;
+  }
   std::unique_ptr<SerialPort> OpenPort(int portNumber) override {
     // Ports are exclusive, like the real ones.
     if (failOpen || port.openPorts > 0) return nullptr;
@@ -132,6 +136,8 @@ class FakePlatform final : public AdapterPlatform {
   int lookupResult = 5;
   bool failOpen = false;
   int lookups = 0;
+  int withoutChipResult = -1;
+  int lookupsWithoutChip = 0;
   uint16_t lastVid = 0;
   uint16_t lastPid = 0;
   std::string lastSerial;

@@ -137,6 +137,58 @@ TEST_F(FakeSysfs, OtherEntriesAndBrokenLinksAreIgnored) {
   EXPECT_EQ(Lookup(0x10C4, 0xEA60, "0042"), 4);
 }
 
+// Without access to the chip the port is taken from sysfs: a Silicon Labs
+// device with a CP210x product identifier, never another USB serial device.
+TEST_F(FakeSysfs, PortWithoutChipIsACp210xOnly) {
+  AddDevice("1-1", "10c4", "8a2a", "OTHER", {{0, 0}});  // another Silicon Labs product
+  AddDevice("1-2", "0403", "6001", "FTDI", {{0, 1}});
+  ald::PosixPlatform platform(root.string(), "/dev");
+  CaptureStdout();
+  EXPECT_EQ(platform.LookupPortWithoutChip(), -1);
+  EXPECT_EQ(GetCapturedStdout(), "");
+
+  AddDevice("1-3", "10C4", "EA70", "DUAL 7", {{1, 3}, {0, 4}});
+  AddDevice("1-4", "10c4", "ea60", "0042", {{0, 6}});
+  CaptureStdout();
+  EXPECT_EQ(platform.LookupPortWithoutChip(), 5);
+  EXPECT_EQ(GetCapturedStdout(),
+            "Adapter port /dev/ttyUSB4 found without its bridge chip (vid 10c4, pid ea70, serial "
+            "DUAL 7)\n");
+
+  fs::remove_all(root / "bus");
+  CaptureStdout();
+  EXPECT_EQ(platform.LookupPortWithoutChip(), -1);
+  EXPECT_EQ(GetCapturedStdout(), "");
+}
+
+// The shipped udev rule grants plugdev (0660) the CP210x product identifiers
+// of vendor 0x10C4 and nothing else, and the chip enumeration takes every
+// Silicon Labs device whatever its product identifier.
+TEST(UdevRule, GrantsTheCp210xIdentifiersOnly) {
+  std::ifstream in(ALD_SOURCE_DIR "/packaging/udev/60-aldcontrol-cp210x.rules");
+  ASSERT_TRUE(in) << "rule file missing";
+  std::string lineText;
+  int rules = 0;
+  while (std::getline(in, lineText)) {
+    if (lineText.empty() || lineText[0] == '#') continue;
+    ++rules;
+    SCOPED_TRACE(lineText);
+    EXPECT_NE(lineText.find("SUBSYSTEM==\"usb\""), std::string::npos);
+    EXPECT_NE(lineText.find("ATTR{idVendor}==\"10c4\""), std::string::npos);
+    EXPECT_NE(lineText.find("GROUP=\"plugdev\""), std::string::npos);
+    EXPECT_NE(lineText.find("MODE=\"0660\""), std::string::npos);
+    const size_t at = lineText.find("ATTR{idProduct}==\"");
+    ASSERT_NE(at, std::string::npos);
+    const std::string pid = lineText.substr(at + 18, 4);
+    EXPECT_TRUE(ald::IsCp210xProductId(static_cast<uint16_t>(std::stoul(pid, nullptr, 16))));
+  }
+  EXPECT_EQ(rules, 7);
+  EXPECT_TRUE(ald::LibusbBridgeChip::IsCandidate(0x10C4, 0x8A2A));
+  EXPECT_TRUE(ald::LibusbBridgeChip::IsCandidate(0x10C4, 0xEA60));
+  EXPECT_FALSE(ald::LibusbBridgeChip::IsCandidate(0x0403, 0x6001));
+  EXPECT_FALSE(ald::IsCp210xProductId(0x8A2A));
+}
+
 TEST_F(FakeSysfs, MissingUsbSerialTreeIsReported) {
   fs::remove_all(root / "bus");
   std::string out;

@@ -204,7 +204,7 @@ TEST(AldctlArgs, ProgramRefusesBadArgumentsWithoutTouchingTheLibrary) {
   // A simulator site that does not exist is caught before the library
   // could fall back to a real adapter.
   const auto sim = RunAldctl({"--lib", missingLib, "scan"}, {"ALDLINK_SIM=/nonexistent.site"});
-  EXPECT_EQ(sim.status, 2);
+  EXPECT_EQ(sim.status, 6);
   EXPECT_NE(sim.err.find("ALDLINK_SIM"), std::string::npos) << sim.err;
 }
 

@@ -16,8 +16,20 @@ struct RunResult {
 // without any ALDLINK_ variable, plus `env` entries (NAME=VALUE).
 RunResult RunAldctl(const std::vector<std::string>& args, const std::vector<std::string>& env = {});
 
+// The same with standard output going to the file `outPath` (opened for
+// writing, e.g. /dev/full) instead of being collected.
+RunResult RunAldctlTo(const std::string& outPath, const std::vector<std::string>& args,
+                      const std::vector<std::string>& env = {});
+
 // The path of a program or library in the build's bin directory.
 std::string BinPath(const std::string& name);
+
+// Runs aldctl with standard error on a pseudo-terminal (so that it shows
+// its progress line) and standard output collected. With `interruptAfterMs`
+// >= 0 the program gets SIGINT that long after its start. `status` is the
+// exit status, or 128 + the signal that ended it.
+RunResult RunAldctlOnTerminal(const std::vector<std::string>& args,
+                              const std::vector<std::string>& env, int interruptAfterMs = -1);
 
 // A fresh temporary file name (the file is not created).
 std::string TempPath(const std::string& stem);

@@ -19,6 +19,7 @@ const std::set<std::string> kExports = {"scanMain",
                                         "getMirelkDataCount",
                                         "getMirelkDataCountStr",
                                         "getLastError",
+                                        "getLastErrorText",
                                         "setTilt",
                                         "getTilt",
                                         "selfTest",
@@ -50,10 +51,11 @@ const std::set<std::string> kExports = {"scanMain",
                                         "setProcessStatus",
                                         "getProcessStatus",
                                         "setDownloadFileSize",
-                                        "getDownloadFileSize"};
+                                        "getDownloadFileSize",
+                                        "getDownloadProgress"};
 
 TEST(Exports, EveryFunctionIsFoundByItsName) {
-  ASSERT_EQ(kExports.size(), 39u);
+  ASSERT_EQ(kExports.size(), 41u);
   void* lib = dlopen(ALDGLUE_LIBRARY, RTLD_NOW | RTLD_LOCAL);
   ASSERT_NE(lib, nullptr) << dlerror();
   for (const std::string& name : kExports) {

@@ -76,6 +76,37 @@ TEST_F(DbTest, CountsAboveTheLimitsAreCut) {
   EXPECT_FALSE(Traced("Field seq error:RETSubunit, not RETSubunit"));
 }
 
+TEST_F(DbTest, CrlfLineEndsAreNotPartOfTheValues) {
+  std::string lf = File(2, Ret(4, 1, 1) + Tma(6, "2  antmodel = MODEL 7\n"));
+  std::string crlf;
+  for (char c : lf) crlf += c == '\n' ? "\r\n"s : std::string(1, c);
+  Put(Working(), crlf);
+  ASSERT_EQ(Load(), 0);
+  ASSERT_EQ(AISGDevice::GetNumberOfDevices(), 2);
+  for (int d = 0; d < 2; ++d) {
+    EXPECT_EQ(std::string(At(d)->GetVendorID()), "KA");
+    EXPECT_EQ(std::string(At(d)->GetSerialNumber()), "1");
+    EXPECT_EQ(At(d)->GetUniqueIDSize(), 19);
+    EXPECT_EQ(std::string(At(d)->GetUniqueIDBytes(), 19), "KA00000000000000001");
+  }
+  char id[64] = {};
+  At(0)->GetUniqueID(id);
+  EXPECT_STREQ(id, "KA1");
+  EXPECT_NE(AISGDevice::FindDevice(id), nullptr);
+  EXPECT_EQ(TmaUnit(1, 1)->antmodel, ald::HString("MODEL 7"));
+  EXPECT_EQ(TmaUnit(1, 1)->curgain, 44);
+  // Written back, the file holds no carriage return.
+  ASSERT_EQ(AISGDevice::WriteDevices(Working().c_str()), 0);
+  EXPECT_EQ(Get(Working()).find('\r'), std::string::npos);
+
+  // A unique ID whose last raw byte is a carriage return keeps it.
+  Put(Working(), File(1, "RETDevice\n{\n" + Base(17, 2, 3, 1, 5, "KA0000000000000001\r") +
+                             RetUnitBlock(1) + "}\n"));
+  ASSERT_EQ(Load(), 0);
+  ASSERT_EQ(AISGDevice::GetNumberOfDevices(), 1);
+  EXPECT_EQ(std::string(At(0)->GetUniqueIDBytes(), 19), "KA0000000000000001\r");
+}
+
 TEST_F(DbTest, UnknownTagsAndFieldsAreSkippedWithATrace) {
   const std::string odd = "FooDevice\n{\n1  devtype = 1\nRETSubunit\n{\n}\n}\n";
   const std::string ret = "RETDevice\n{\n" + Base(1, 1, 5, 1) +

@@ -120,16 +120,64 @@ TEST_F(RetSim, FieldThatReadsBackDifferentlyGivesThirty) {
   EXPECT_EQ(std::string(ret->Unit(2).sectorid), "SECTOR-C");
   EXPECT_EQ(std::string(ret->Unit(1).sectorid), "");
 
-  // The loop goes on: the last field's result counts.
+  // The loop goes on after a failure, but the failure is what the caller
+  // hears: a later field's success does not hide it.
   const char two[] = {0x24, 0x25, 0};
   Trace trace;
-  EXPECT_EQ(ret->SetDeviceData(2, two, data), 0);
+  EXPECT_EQ(ret->SetDeviceData(2, two, data), 30);
   const std::string out = trace.Take();
   EXPECT_NE(out.find("SetDeviceData result: 0x1e\nRETDevice::SetDeviceData(ep)"),
             std::string::npos);
   EXPECT_EQ(ret->Unit(2).bearing, 2705);
   const char last[] = {0x25, 0x24, 0};
   EXPECT_EQ(ret->SetDeviceData(2, last, data), 30);
+}
+
+TEST_F(RetSim, RefusedFieldBeforeAWrittenOneGivesTheRefusal) {
+  Site(kRet2);
+  auto ret = Make(1);
+  ASSERT_EQ(ret->Refresh(), 0);
+  DeviceData data = Filled();
+  data.antmaxtilt = 100;
+  std::strcpy(data.sectorid, "SECX");
+  // The device refuses the tilt range as read only; the sector ID after it
+  // is still written.
+  const char fields[] = {0x06, 0x24, 0};
+  Trace trace;
+  EXPECT_EQ(ret->SetDeviceData(1, fields, data), ald::rc::aisg2::kReadOnly);
+  const std::string out = trace.Take();
+  EXPECT_EQ(Count(out, "SetDeviceData result:"), 2);
+  EXPECT_NE(out.find("SetDeviceData result: 0x00\n"), std::string::npos);
+  EXPECT_EQ(Stored(Ald(1), 1, 0x24), ald::sim::TextValue("SECX", 32));
+  EXPECT_EQ(std::string(ret->Unit(1).sectorid), "SECX");
+  // The reason code kept is the refusal's, not the later success's.
+  ASSERT_GE(ret->GetErrorCodes().GetLength(), 1u);
+  EXPECT_EQ(static_cast<unsigned char>(ret->GetErrorCodes()[0]), ald::rc::aisg2::kReadOnly);
+
+  // A refusal that comes last is reported too, and a list whose fields all
+  // succeed still gives 0.
+  const char refusedLast[] = {0x24, 0x06, 0};
+  EXPECT_EQ(ret->SetDeviceData(1, refusedLast, data), ald::rc::aisg2::kReadOnly);
+  const char good[] = {0x24, 0x25, 0};
+  EXPECT_EQ(ret->SetDeviceData(1, good, data), 0);
+  EXPECT_EQ(ret->GetErrorCodes().GetLength(), 0u);
+}
+
+TEST_F(RetSim, WriteRefusedAsBusyIsTakenOnItsSecondAttempt) {
+  Site(kRet2);
+  auto ret = Make(1);
+  ASSERT_EQ(ret->Refresh(), 0);
+  DeviceData data = Filled();
+  // The device refuses the first I-frame of the write as busy; the second
+  // attempt must carry the same send number, or the device rejects every
+  // frame after it.
+  Ald(1).faults.rnrInfoFrames = 1;
+  const char fields[] = {0x24, 0x25, 0};
+  Trace trace;
+  EXPECT_EQ(ret->SetDeviceData(1, fields, data), 0);
+  EXPECT_NE(trace.Take().find("not acknowledged"), std::string::npos);
+  EXPECT_EQ(Stored(Ald(1), 1, 0x24), ald::sim::TextValue("SECTOR-B", 32));
+  EXPECT_EQ(ret->Unit(1).bearing, 2705);
 }
 
 TEST_F(RetSim, UnknownEmptyReadOnlyAndOverlongFieldLists) {

@@ -158,11 +158,50 @@ TEST_F(RetSim, ConfigurationFileReachesTheAntenna) {
   EXPECT_EQ(Ald(1).subunits[1].configurationBytes, 150);
   EXPECT_EQ(Ald(1).subunits[0].configurationBytes, 0);
 
-  // A file that is not there: nothing is sent, a failure without a reason.
-  std::string missing = testing::TempDir() + "no_such_config.bin";
-  EXPECT_EQ(ret->Configure(1, missing.data()), 89);
-  EXPECT_EQ(Ald(1).subunits[0].configurationBytes, 0);
   std::remove(path.c_str());
+}
+
+// Files the upload cannot take are refused before the bus with what is
+// wrong, not reported as a device that did not answer, and nothing of
+// them reaches the antenna.
+TEST_F(RetSim, UnusableConfigurationFilesAreRefusedBeforeTheBus) {
+  Site(kRet3);
+  auto ret = Make(1);
+  auto put = [](const std::string& name, const std::string& content) {
+    const std::string path = testing::TempDir() + name;
+    std::ofstream(path, std::ios::binary) << content;
+    return path;
+  };
+  struct Case {
+    std::string path;
+    std::string why;
+  };
+  const std::vector<Case> cases = {
+      {testing::TempDir() + "no_such_config.bin", "cannot be opened: No such file or directory"},
+      {put("empty_config.bin", ""), "empty"},
+      // 200 good digits, then a line end: the first 142 would have been sent.
+      {put("config_nl.hex", std::string(200, 'A') + "\n"),
+       "not hexadecimal digit pairs (byte 200 is 0x0a)"},
+      {put("config_odd.hex", std::string(151, '7')), "odd number of hexadecimal digits"},
+      {put("config_text.hex", "hello"), "not hexadecimal digit pairs (byte 0 is 0x68)"},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.path);
+    const int before = Ald(1).messages;
+    std::string name = k.path;
+    Trace trace;
+    EXPECT_EQ(ret->Configure(1, name.data()), kDevResultFileError);
+    EXPECT_NE(trace.Take().find("Configuration file " + k.path + ": " + k.why + "\n"),
+              std::string::npos);
+    EXPECT_EQ(Ald(1).messages, before);
+    EXPECT_EQ(Ald(1).subunits[0].configurationBytes, 0);
+    std::remove(k.path.c_str());
+  }
+  // Digit pairs alone are sent as bytes.
+  std::string hex = put("config_ok.hex", std::string(150, '5'));
+  EXPECT_EQ(ret->Configure(1, hex.data()), 0);
+  EXPECT_EQ(Ald(1).subunits[0].configurationBytes, 75);
+  std::remove(hex.c_str());
 }
 
 }  // namespace

@@ -169,20 +169,117 @@ TEST_F(DownloadTest, EmptyListGoesStraightToTheSearch) {
   EXPECT_EQ(device->refreshes, 1);
 }
 
-TEST_F(DownloadTest, MissingFileStopsTheListButTheDeviceIsStillFoundAndRefreshed) {
+// One Intel HEX record with its checksum.
+std::string HexRecord(int type, int address, const Bytes& data) {
+  Bytes b{static_cast<uint8_t>(data.size()), static_cast<uint8_t>(address >> 8),
+          static_cast<uint8_t>(address & 0xFF), static_cast<uint8_t>(type)};
+  b.insert(b.end(), data.begin(), data.end());
+  unsigned sum = 0;
+  for (uint8_t x : b) sum += x;
+  b.push_back(static_cast<uint8_t>(-sum & 0xFF));
+  std::string s = ":";
+  char hex[3];
+  for (uint8_t x : b) {
+    std::snprintf(hex, sizeof hex, "%02X", x);
+    s += hex;
+  }
+  return s;
+}
+
+// A file that cannot be used anywhere in the list refuses the whole job
+// before the bus is touched: no frame, no restart, no search, no refresh,
+// and a result of its own instead of "no answer".
+TEST_F(DownloadTest, FilesThatCannotBeUsedAreRefusedBeforeTheBusIsTouched) {
   Load(Site(2, "KA"));
   const std::string a = Image("a.bin", 150);
   const std::string c = Image("c.bin", 150);
+  const std::string good1 = HexRecord(0, 0x0100, Bytes(16, 0x21));
+  const std::string good2 = HexRecord(0, 0x0110, Bytes(16, 0x42));
+  std::string badSum = good2;
+  badSum.back() = badSum.back() == '0' ? '1' : '0';
+  auto text = [&](const std::string& name, const std::string& content) {
+    const std::string path = dir + "/" + name;
+    std::ofstream(path, std::ios::binary) << content;
+    return path;
+  };
+  struct Case {
+    std::string path;
+    std::string why;
+  };
+  const std::vector<Case> cases = {
+      {dir + "/missing.bin", "cannot be opened: No such file or directory"},
+      {text("empty.bin", ""), "empty"},
+      {dir, "not a regular file"},
+      {text("garbage.hex", "\x01\x02 binary image\xff\n"),
+       "not Intel HEX: record 1 does not begin with ':'"},
+      {text("badsum.hex", good1 + "\n" + badSum + "\n:00000001FF\n"),
+       "malformed Intel HEX record 2"},
+      {text("cut.hex", good1 + "\n" + good2 + "\n"), "Intel HEX without end-of-file record"},
+      {text("cutrecord.hex", good1 + "\n" + good2.substr(0, 20)), "malformed Intel HEX record 2"},
+      {text("nodata.hex", ":00000001FF\n"), "Intel HEX without data records"},
+      {text("after.hex", good1 + "\n:00000001FF\n" + good2 + "\n"),
+       "text after the Intel HEX end-of-file record"},
+      {text("type.hex", HexRecord(7, 0, Bytes{1, 2}) + "\n:00000001FF\n"),
+       "Intel HEX record 1 has the unknown type 07"},
+  };
   auto device = ProbeFor(0, 9);
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.path);
+    line->sent.clear();
+    EXPECT_EQ(Download(*device, a + "," + k.path + "," + c), kDevResultFileError);
+    EXPECT_TRUE(line->sent.empty());
+    EXPECT_EQ(TraceLines("Software file " + k.path + ": " + k.why).size(), 1u) << trace;
+    EXPECT_EQ(TraceLines("DownloadSoftware refused: nothing was sent").size(), 1u);
+    EXPECT_TRUE(TraceLines("Start download file:").empty());
+    EXPECT_EQ(device->refreshes, 0);
+    EXPECT_EQ(Sim(0)->DownloadedBytes(), 0);
+  }
+}
 
-  EXPECT_EQ(Download(*device, a + "," + dir + "/missing.bin," + c), 89);
+// An Intel HEX image goes out one record per segment, whatever its name; a
+// binary image named like one is not taken for text.
+TEST_F(DownloadTest, HexImageIsRecognisedByItsContentAndSentRecordByRecord) {
+  Load(Site(2, "KA"));
+  const std::string rec1 = HexRecord(0, 0x0100, Bytes(16, 0x21));
+  const std::string rec2 = HexRecord(0, 0x0110, Bytes(16, 0x42));
+  auto device = ProbeFor(0, 4);
+  for (const std::string name : {"image.hex", "image.bin", "IMAGE.HEX"}) {
+    SCOPED_TRACE(name);
+    line->sent.clear();
+    const std::string path = dir + "/" + name;
+    std::ofstream(path, std::ios::binary) << rec1 << "\r\n" << rec2 << "\r\n:00000001FF\r\n";
+    EXPECT_EQ(Download(*device, path), 0);
+    const auto segments = Requests(0x41);
+    ASSERT_EQ(segments.size(), 2u);
+    // Code, two length bytes, then the record's bytes: byte count 0x10 first,
+    // not the ':' of the text.
+    ASSERT_GE(segments[0]->info.size(), 4u);
+    EXPECT_EQ(segments[0]->info[3], 0x10);
+    EXPECT_EQ(segments[0]->info.size(), 3u + 21u);
+    EXPECT_EQ(Sim(0)->DownloadedBytes(), 42);
+  }
+  // A binary image that happens to begin with ':' stays binary.
+  std::string image = ":";
+  for (int i = 0; i < 149; ++i) image += static_cast<char>(i * 7);
+  const std::string bin = dir + "/colon.bin";
+  std::ofstream(bin, std::ios::binary) << image;
+  EXPECT_EQ(Download(*device, bin), 0);
+  EXPECT_EQ(Sim(0)->DownloadedBytes(), 150);
+}
 
-  EXPECT_EQ(Requests(kStart2).size(), 1u);
+// The restart after a refused AISG 1 download answers on the same record:
+// the device's reason code must be taken before it.
+TEST_F(DownloadTest, Aisg1RefusalKeepsTheDevicesReasonCodeThroughTheRestart) {
+  Load(Site(1, "AN"));  // vendor AN is not enabled before the transfer
+  Sim(0)->enabled = false;
+  const std::string a = Image("a.bin", 300);
+  auto device = ProbeFor(0, 6);
+  EXPECT_EQ(Download(*device, a), ald::rc::aisg1::kDeviceDisabled);
+  const char disabled[] = {static_cast<char>(ald::rc::aisg1::kDeviceDisabled), 0};
+  EXPECT_STREQ(static_cast<char*>(device->GetErrorCodes()), disabled);
+  EXPECT_FALSE(Requests(kReset).empty());
   EXPECT_EQ(TraceLines("DownloadSoftware failed").size(), 1u);
-  EXPECT_EQ(TraceLines("Start download file:").size(), 2u);  // c never started
-  EXPECT_EQ(Sim(0)->address, 9);
   EXPECT_EQ(device->refreshes, 1);
-  EXPECT_EQ(TraceLines("Time to download software: ").size(), 1u);
 }
 
 TEST_F(DownloadTest, DeviceRefusingTheFirstFileGivesItsReturnCode) {

@@ -118,6 +118,12 @@ TEST_F(TmaTest, Aisg2WriteSendsEachFieldAndReadsItBack) {
   // Read-only fields of the device: its reason code.
   EXPECT_EQ(tma->SetDeviceData(1, "\x13", d), ald::rc::aisg2::kReadOnly);
   EXPECT_EQ(tma->SetDeviceData(1, "\x16", d), ald::rc::aisg2::kReadOnly);
+  // A refused field ahead of one that is written: the refusal is the
+  // result, and the later field is still written.
+  d.bearing = 460;
+  EXPECT_EQ(tma->SetDeviceData(1, "\x16\x25", d), ald::rc::aisg2::kReadOnly);
+  EXPECT_EQ(tma->GetSubunit(1)->bearing, 460);
+  EXPECT_EQ(static_cast<unsigned char>(tma->GetErrorCodes()[0]), ald::rc::aisg2::kReadOnly);
   // Nothing to write: no answer to report.
   EXPECT_EQ(tma->SetDeviceData(1, "", d), 89);
   EXPECT_EQ(tma->SetDeviceData(1, "\x06", d), 89);
@@ -154,8 +160,9 @@ TEST_F(TmaTest, WriteThatReadsBackDifferentlyGives30) {
   std::strcpy(d.antmodel, "\x01MODEL");
   std::strcpy(d.sectorid, "SEC-C1");
   EXPECT_EQ(tma->SetDeviceData(1, "\x01", d), 30);
-  // A later field that succeeds decides the result.
-  EXPECT_EQ(tma->SetDeviceData(1, "\x01\x24", d), 0);
+  // A later field that succeeds does not hide the earlier difference.
+  EXPECT_EQ(tma->SetDeviceData(1, "\x01\x24", d), 30);
+  EXPECT_EQ(tma->GetSubunit(1)->sectorid, ald::HString("SEC-C1"));
   EXPECT_EQ(tma->SetDeviceData(1, "\x24\x01", d), 30);
 }
 

@@ -168,7 +168,7 @@ TEST_F(Builders, InfoExchangeAdvancesSendSequence) {
   link_.ns() = 2;
   link_.nr() = 1;
   char msg[] = {0x05, 0x00};
-  Answer(MakeFrame(1, 0x11 | (1 << 5)));  // RR, N(R) 1
+  Answer(MakeFrame(1, 0x11 | (3 << 5)));  // RR, N(R) 3: frame 2 taken
   EXPECT_EQ(link_.SetInfo(1, msg, 2), 0);
   EXPECT_EQ(LastWrite(), MakeFrame(1, 0x34, Bytes{0x05, 0x00}));
   EXPECT_TRUE(link_.IsSendINFO());
@@ -187,6 +187,29 @@ TEST_F(Builders, InfoExchangeAdvancesSendSequence) {
   Answer(MakeFrame(1, 0x11));
   EXPECT_EQ(link_.SetInfo(1, msg, 2), 0);
   EXPECT_EQ(link_.ns(), 0);
+}
+
+TEST_F(Builders, RefusedInfoFrameKeepsItsSendSequence) {
+  link_.ns() = 2;
+  link_.nr() = 1;
+  char msg[] = {0x05, 0x00};
+  // Busy (RNR) and rejected (REJ) with N(R) 2: frame 2 was not taken.
+  Answer(MakeFrame(1, 0x15 | (2 << 5)));
+  EXPECT_EQ(link_.SetInfo(1, msg, 2), 0);
+  EXPECT_EQ(link_.ns(), 2);
+  Answer(MakeFrame(1, 0x19 | (2 << 5)));
+  EXPECT_EQ(link_.SetInfo(1, msg, 2), 0);
+  EXPECT_EQ(link_.ns(), 2);
+  EXPECT_NE(Output().find("I-frame 2 not acknowledged (N(R) 2)\n"), std::string::npos);
+  // The next frame carries the same number, and is counted once taken.
+  Answer(MakeFrame(1, 0x11 | (3 << 5)));
+  EXPECT_EQ(link_.SetInfo(1, msg, 2), 0);
+  EXPECT_EQ(LastWrite()[2], 1 * 32 + 0x10 + 2 * 2);
+  EXPECT_EQ(link_.ns(), 3);
+  // An I-frame answer that does not acknowledge ours leaves N(S) too.
+  Answer(MakeFrame(1, 0x10 | (3 << 5) | (1 << 1), Bytes{0x05, 0x00, 0x00}));
+  EXPECT_EQ(link_.SetInfo(1, msg, 2), 0);
+  EXPECT_EQ(link_.ns(), 3);
 }
 
 TEST_F(Builders, InfoWithoutUsableAnswerKeepsSendSequence) {

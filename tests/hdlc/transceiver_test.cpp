@@ -154,11 +154,30 @@ TEST_F(Receive, ReadIntoCallerBuffer) {
   EXPECT_EQ(link_.UartRead(out), 0);
 }
 
-TEST_F(Receive, LateBytesAreReadByTheNextExchange) {
-  // A device that answers after the first exchange gave up.
+TEST_F(Receive, LateBytesAreDroppedBeforeTheNextCommand) {
+  // A device that answered after the first exchange gave up: its frame
+  // waits in the queue and would be taken for the next answer.
   line().input.assign(kUa1.begin(), kUa1.end());
+  line().answers.push_back(MakeFrame(2, 0x73));
+  Output();
+  EXPECT_EQ(link_.SetSNRM(2), 0);
+  const std::string trace = Output();
+  EXPECT_EQ(link_.GetSNRM(2), 0);
+  EXPECT_EQ(link_.ReadBytes(), MakeFrame(2, 0x73));
+  EXPECT_NE(trace.find("Dropped 6 stale bytes from the input queue\n"), std::string::npos);
+
+  // With nobody answering now, the old frame is not an answer either.
+  line().input.assign(kUa1.begin(), kUa1.end());
+  EXPECT_EQ(link_.SetSNRM(1), 89);
+  EXPECT_NE(link_.GetSNRM(1), 0);
+
+  // An empty queue drops nothing and says nothing.
+  line().answers.push_back(kUa1);
+  Output();
   EXPECT_EQ(link_.SetSNRM(1), 0);
-  EXPECT_EQ(link_.GetSNRM(1), 0);
+  EXPECT_EQ(Output().find("stale"), std::string::npos);
+  // The read time-outs are those of a receive again after the drop.
+  EXPECT_EQ(line().timeouts.readTotalConstant, 200u);
 }
 
 TEST_F(Receive, FullBufferOfFlags) {

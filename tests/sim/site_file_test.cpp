@@ -93,6 +93,7 @@ TEST(SiteFile, OptionalKeysAndFaults) {
       "fault.bare-fail = yes\nfault.wrong-procedure-code = yes\nfault.silent = no\n"
       "fault.frmr-frames = 1\nfault.bad-fcs-frames = 2\nfault.zero-byte-frames = 3\n"
       "fault.rnr-frames = 4\nfault.trailing-bytes = yes\nfault.glued-frame = true\n"
+      "fault.rnr-info-frames = 5\n"
       "[subunit 2]\nbypass = no\ngain = 4\n";
   DeviceList devices;
   std::string error;
@@ -114,6 +115,7 @@ TEST(SiteFile, OptionalKeysAndFaults) {
   EXPECT_EQ(f.padAnswersTo, 200);
   EXPECT_EQ(f.missingBytes, 1);
   EXPECT_EQ(f.frmrFrames + f.badFcsFrames + f.zeroByteFrames + f.rnrFrames, 10);
+  EXPECT_EQ(f.rnrInfoFrames, 5);
   EXPECT_EQ(d.subunits[1].functions & 1, 0);
   EXPECT_EQ(d.subunits[1].gain, 16);
 }

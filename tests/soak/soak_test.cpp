@@ -728,14 +728,21 @@ void Soak::RetOp() {
     Expect(r, deviceWide_);
   } else if (roll < 95) {
     // Lists as an operator may type them, cut up in place by the device.
+    const bool one = Chance(60);
+    const bool two = !one && Chance(50);
+    const bool missing = !one && !two;
     std::string list =
-        Chance(60) ? image_
-                   : (Chance(50) ? "," + image_ + "," + image2_ : (dir_ / "missing.bin").string());
+        one ? image_ : (two ? "," + image_ + "," + image2_ : (dir_ / "missing.bin").string());
     opName_ = "downloadSoftware" + at + "," + list + ")";
     std::vector<char> text(list.begin(), list.end());
     text.push_back(0);
     r = downloadSoftware(address, text.data());
-    Expect(r, deviceWide_);
+    // A file that is not there is never a device's answer.
+    if (missing) {
+      Expect(r, {kDevResultFileError, kAldglueFailure});
+    } else {
+      Expect(r, deviceWide_);
+    }
   } else {
     opName_ = "configRET" + at + ")";
     std::vector<char> text(config_.begin(), config_.end());

@@ -33,6 +33,7 @@ struct Invocation {
   std::string traceFile;  // --trace FILE; empty: the library's trace is discarded
   std::string library;    // --lib PATH: load the interface library from there
   bool help = false;      // aldctl --help or aldctl help
+  bool version = false;   // aldctl --version
   std::string helpVerb;   // aldctl help VERB
   std::vector<Command> commands;
 };
@@ -53,6 +54,9 @@ inline constexpr int kMinDepth = 1;
 inline constexpr int kMaxDepth = 17;
 // Largest tilt in tenths of a degree that any antenna could take.
 inline constexpr long kMaxTiltTenths = 900;
+// Files one download may carry: the device library sends no more than this
+// many of a list and would drop the rest unseen.
+inline constexpr int kMaxDownloadFiles = 5;
 // TMA gains are sent as one byte of quarter decibels.
 inline constexpr long kMaxGainQuarters = 255;
 

@@ -81,6 +81,12 @@ std::string Describe(const WritableField& f) {
 
 }  // namespace
 
+const char* TableFieldName(int index, bool tma) {
+  if (tma && index == kMdRetModel) return "TMA Model";
+  if (tma && index == kMdRetSerial) return "TMA Serial No.";
+  return TableFieldName(index);
+}
+
 const char* TableFieldName(int index) {
   if (index == kMdUniqueId) return "Unique ID";
   if (index < 0 || index >= kMirelkFieldCount) return "";
@@ -97,7 +103,31 @@ int FindTableField(const std::string& name) {
     const char* n = TableFieldName(i);
     if (*n != '\0' && matches(n)) return i;
   }
-  if (matches("Elec. Tilt")) return kMdCurrentTilt;
+  // Other names of the same fields: the site files' keys, the TMA names of
+  // the identity fields (a TMA row shows its own model and serial number in
+  // them) and the older tilt name.
+  static const struct {
+    const char* name;
+    int index;
+  } kAliases[] = {
+      {"Elec. Tilt", kMdCurrentTilt},
+      {"tilt", kMdCurrentTilt},
+      {"gain", kMdCurrentGain},
+      {"TMA Model", kMdRetModel},
+      {"TMA Serial No.", kMdRetSerial},
+      {"antenna-serial", kMdAntennaSerial},
+      {"band", kMdFreqBand},
+      {"beamwidth", kMdBeamWidth},
+      {"install-date", kMdInstallationDate},
+      {"base-station-id", kMdSiteId},
+      {"mechanical-tilt", kMdMechTilt},
+      {"rx-band", kMdTmaRxBand},
+      {"tx-band", kMdTmaTxBand},
+      {"gain-resolution", kMdGainResolution},
+  };
+  for (const auto& alias : kAliases) {
+    if (matches(alias.name)) return alias.index;
+  }
   return -1;
 }
 

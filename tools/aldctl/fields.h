@@ -12,6 +12,9 @@ namespace aldctl {
 // `data get` output; "Unique ID" for the unnamed unique ID field, empty for
 // the unused field.
 const char* TableFieldName(int index);
+// The same for one row: a TMA's row names its identity fields "TMA Model"
+// and "TMA Serial No.".
+const char* TableFieldName(int index, bool tma);
 
 // The table field named `name` (the table's own names without regard to
 // case, "Elec. Tilt", "Unique ID", or the same names in lower case with

@@ -8,51 +8,18 @@
 
 namespace aldctl {
 
-std::string ResultText(int result) {
-  switch (result) {
-    case 0:
-      return "success";
-    case -1:
-      return "The settings failed!";
-    case -111:
-      return "the interface library does not offer this function";
-    case kAldglueFailure:
-      return "general failure: no device of the needed kind at this address";
-    case 11:
-      return "the device reported a failure without a reason code";
-    case 25:
-      return "not supported by an AISG 1.x device";
-    case 30:
-      return "the value read back differs from the value written";
-    case 36:
-      return "bad subunit or argument";
-    case 81:
-      return "the device has not been read successfully yet";
-    case 82:
-      return "bad or unexpected answer from the device";
-    case 83:
-      return "the link was not re-established after the address reset";
-    case 84:
-      return "invalid argument, or nothing could be sent or opened";
-    case 89:
-      return "no answer from the device";
-    case 119:
-      return "the device was not found";
-    case 123:
-      return "the device was found but the table did not grow by one entry";
-    case 129:
-      return "no devices";
-    default:
-      break;
-  }
-  // Devices report a failure by their own return code, sign-extended from
-  // one byte by the device library.
-  if (result >= -128 && result <= 255) {
-    char text[64];
-    std::snprintf(text, sizeof text, "the device's return code 0x%02X", result & 0xFF);
-    return text;
-  }
-  return "unknown result";
+ald::results::DeviceKind KindOf(const MIRELK_DATA* entry) {
+  ald::results::DeviceKind kind;
+  if (entry == nullptr) return kind;
+  long version = 0;
+  if (ParseInt(Field(*entry, kMdAisgVersion), version) && (version == 1 || version == 2))
+    kind.aisgVersion = static_cast<int>(version);
+  kind.tma = EntryKind(*entry) == 'T';
+  return kind;
+}
+
+std::string ResultText(int result, const MIRELK_DATA* entry) {
+  return ald::results::ResultText(result, KindOf(entry));
 }
 
 char EntryKind(const MIRELK_DATA& entry) {
@@ -82,6 +49,43 @@ std::string Scaled(const std::string& raw, int scale) {
     out += kQuarter[rest];
   }
   return out;
+}
+
+std::string Printable(const std::string& value) {
+  std::string out;
+  for (unsigned char c : value) {
+    if (c >= 0x20 && c < 0x7F) {
+      out += static_cast<char>(c);
+    } else {
+      char esc[8];
+      std::snprintf(esc, sizeof esc, "\\x%02X", c);
+      out += esc;
+    }
+  }
+  return out;
+}
+
+bool IsPlainNumber(const std::string& value) {
+  size_t i = 0;
+  if (i < value.size() && (value[i] == '+' || value[i] == '-')) ++i;
+  const size_t digits = i;
+  while (i < value.size() && value[i] >= '0' && value[i] <= '9') ++i;
+  if (i == digits) return false;
+  if (i < value.size() && value[i] == '.') {
+    const size_t fraction = ++i;
+    while (i < value.size() && value[i] >= '0' && value[i] <= '9') ++i;
+    if (i == fraction) return false;
+  }
+  return i == value.size();
+}
+
+std::string CsvCell(const std::string& value) {
+  std::string cell = value;
+  // A spreadsheet runs a cell that starts like a formula; a leading single
+  // quote makes it plain text there. Numbers such as "-15" stay numbers.
+  if (!cell.empty() && std::strchr("=+-@\t\r", cell[0]) != nullptr && !IsPlainNumber(cell))
+    cell.insert(0, 1, '\'');
+  return CsvQuote(Printable(cell));
 }
 
 std::string CsvQuote(const std::string& value) {
@@ -139,16 +143,26 @@ void WriteText(FILE* out, const MIRELK_DATA* entries, int count) {
     if (kind == 'T' && !Field(e, kMdMode).empty()) {
       mode = Field(e, kMdMode) == "1" ? "bypass" : "normal";
     }
-    rows.push_back({Field(e, kMdAddress), Field(e, kMdSubunit),
-                    kind == 'R'   ? "RET"
-                    : kind == 'T' ? "TMA"
-                                  : Field(e, kMdDeviceType),
-                    Field(e, kMdAisgVersion), Field(e, kMdVendor), Field(e, kMdRetModel),
-                    Field(e, kMdRetSerial), Field(e, kMdAntennaModel), Field(e, kMdSectorId),
-                    Scaled(Field(e, kMdBearing), 10), Scaled(Field(e, kMdCurrentTilt), 10),
-                    Scaled(Field(e, kMdMechTilt), 10),
-                    kind == 'T' ? Scaled(Field(e, kMdCurrentGain), 4) : "", mode,
-                    Field(e, kMdDeviceStatusCause)});
+    std::vector<std::string> row = {Field(e, kMdAddress),
+                                    Field(e, kMdSubunit),
+                                    kind == 'R'   ? "RET"
+                                    : kind == 'T' ? "TMA"
+                                                  : Field(e, kMdDeviceType),
+                                    Field(e, kMdAisgVersion),
+                                    Field(e, kMdVendor),
+                                    Field(e, kMdRetModel),
+                                    Field(e, kMdRetSerial),
+                                    Field(e, kMdAntennaModel),
+                                    Field(e, kMdSectorId),
+                                    Scaled(Field(e, kMdBearing), 10),
+                                    Scaled(Field(e, kMdCurrentTilt), 10),
+                                    Scaled(Field(e, kMdMechTilt), 10),
+                                    kind == 'T' ? Scaled(Field(e, kMdCurrentGain), 4) : "",
+                                    mode,
+                                    Field(e, kMdDeviceStatusCause)};
+    // Device texts reach a terminal: no control sequences from the line.
+    for (std::string& cell : row) cell = Printable(cell);
+    rows.push_back(std::move(row));
   }
   std::vector<size_t> width(kColumns, 0);
   for (const auto& r : rows) {
@@ -169,7 +183,7 @@ void WriteText(FILE* out, const MIRELK_DATA* entries, int count) {
 
 void WriteTable(FILE* out, const MIRELK_DATA* entries, int count, TableFormat format) {
   if (format == TableFormat::kText) {
-    WriteText(out, entries, count);
+    if (count > 0) WriteText(out, entries, count);
     return;
   }
   const std::vector<int> fields = ScriptFields();
@@ -182,7 +196,7 @@ void WriteTable(FILE* out, const MIRELK_DATA* entries, int count, TableFormat fo
     for (int i = 0; i < count; ++i) {
       line.clear();
       for (size_t k = 0; k < fields.size(); ++k) {
-        line += (k ? "," : "") + CsvQuote(Field(entries[i], fields[k]));
+        line += (k ? "," : "") + CsvCell(Field(entries[i], fields[k]));
       }
       std::fprintf(out, "%s\r\n", line.c_str());
     }
@@ -192,8 +206,11 @@ void WriteTable(FILE* out, const MIRELK_DATA* entries, int count, TableFormat fo
   for (int i = 0; i < count; ++i) {
     std::fprintf(out, "%s\n  {", i ? "," : "");
     for (size_t k = 0; k < fields.size(); ++k) {
+      // An empty field holds no value the device gave (never read, or no
+      // value of that kind): null, so that scripts do not take it for one.
+      const std::string value = Field(entries[i], fields[k]);
       std::fprintf(out, "%s%s: %s", k ? ", " : "", JsonQuote(TableFieldName(fields[k])).c_str(),
-                   JsonQuote(Field(entries[i], fields[k])).c_str());
+                   value.empty() ? "null" : JsonQuote(value).c_str());
     }
     std::fprintf(out, "}");
   }

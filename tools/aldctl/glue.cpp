@@ -3,10 +3,17 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <csignal>
+#include <cstring>
 #include <mutex>
 #include <thread>
 
@@ -89,20 +96,70 @@ FILE* SplitOutput(const std::string& traceFile, std::string& error) {
   return out;
 }
 
+std::string PortProblem(const std::string& path) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0) return "cannot open " + path + ": " + std::strerror(errno);
+  if (S_ISREG(st.st_mode)) return path + " is a regular file, not a serial port";
+  if (S_ISDIR(st.st_mode)) return path + " is a directory, not a serial port";
+  if (!S_ISCHR(st.st_mode)) return path + " is not a serial port";
+  const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return "cannot open " + path + ": " + std::strerror(errno);
+  std::string problem;
+  termios tio{};
+  if (tcgetattr(fd, &tio) != 0) {
+    problem = path + " is not a serial port";
+  } else if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    problem = "cannot open " + path + ": it is in use by another program";
+  } else {
+    flock(fd, LOCK_UN);
+  }
+  close(fd);
+  return problem;
+}
+
 struct ElapsedTicker::State {
   std::string label;
+  Progress progress;
   std::chrono::steady_clock::time_point start;
   std::mutex mutex;
   std::condition_variable wake;
   bool done = false;
   std::thread thread;
+  struct sigaction previous {};
 };
 
-ElapsedTicker::ElapsedTicker(const std::string& label) {
+namespace {
+
+// Ends the progress line, then lets Ctrl-C do what it does by default.
+void EndLineOnInterrupt(int signal) {
+  const char newline = '\n';
+  if (write(STDERR_FILENO, &newline, 1) < 0) {
+    // Nothing more can be done for the line in a signal handler.
+  }
+  std::signal(signal, SIG_DFL);
+  std::raise(signal);
+}
+
+// The share done as "45%", empty when unknown.
+std::string Share(const ElapsedTicker::Progress& progress) {
+  int done = 0, total = 0;
+  if (!progress || !progress(done, total) || total <= 0 || done < 0) return "";
+  const long long percent = std::min<long long>(100, 100LL * done / total);
+  return std::to_string(percent) + "%, ";
+}
+
+}  // namespace
+
+ElapsedTicker::ElapsedTicker(const std::string& label, Progress progress) {
   if (!isatty(STDERR_FILENO)) return;
   state_ = new State;
   state_->label = label;
+  state_->progress = std::move(progress);
   state_->start = std::chrono::steady_clock::now();
+  struct sigaction action {};
+  action.sa_handler = EndLineOnInterrupt;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, &state_->previous);
   State* s = state_;
   s->thread = std::thread([s] {
     std::unique_lock<std::mutex> lock(s->mutex);
@@ -110,7 +167,8 @@ ElapsedTicker::ElapsedTicker(const std::string& label) {
       const auto secs = std::chrono::duration_cast<std::chrono::seconds>(
                             std::chrono::steady_clock::now() - s->start)
                             .count();
-      std::fprintf(stderr, "\r%s: %lld s", s->label.c_str(), static_cast<long long>(secs));
+      std::fprintf(stderr, "\r%s: %s%lld s   ", s->label.c_str(), Share(s->progress).c_str(),
+                   static_cast<long long>(secs));
     }
   });
 }
@@ -125,7 +183,9 @@ ElapsedTicker::~ElapsedTicker() {
   state_->thread.join();
   const double secs =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - state_->start).count();
-  std::fprintf(stderr, "\r%s: %.1f s\n", state_->label.c_str(), secs);
+  std::fprintf(stderr, "\r%s: %s%.1f s   \n", state_->label.c_str(),
+               Share(state_->progress).c_str(), secs);
+  sigaction(SIGINT, &state_->previous, nullptr);
   delete state_;
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "aldglue/aldglue.h"
@@ -20,7 +21,8 @@ namespace aldctl {
   X(downloadSoftware) X(configRET) X(getGain) X(getMode) X(setGain) X(setMode)          \
   X(pollDevice) X(selfTestTMA) X(resetSoftwareTMA) X(clearActiveAlarmsTMA)              \
   X(downloadSoftwareTMA) X(setDeviceData) X(switchAISGVersion) X(getPort)               \
-  X(getPowerValue) X(getPinValue) X(setPowerValue) X(setPinValue) X(closeComPort)
+  X(getPowerValue) X(getPinValue) X(setPowerValue) X(setPinValue) X(closeComPort)        \
+  X(getLastErrorText) X(setDownloadFileSize) X(getDownloadFileSize) X(getDownloadProgress)
 // clang-format on
 
 struct Glue {
@@ -48,11 +50,20 @@ std::string ProgramDirectory();
 // with a message when the trace file cannot be opened.
 FILE* SplitOutput(const std::string& traceFile, std::string& error);
 
+// What keeps `path` from serving as the adapter's serial port (missing, no
+// permission, not a terminal device, locked by another program); empty
+// when it can be opened. Opens and closes it once.
+std::string PortProblem(const std::string& path);
+
 // Shows the seconds an operation has run, on standard error, while it runs;
-// only when standard error is a terminal.
+// only when standard error is a terminal. With a progress source the line
+// also shows the share done. Ctrl-C while it shows ends the line before the
+// program stops, so that the shell's prompt starts on a line of its own.
 class ElapsedTicker {
  public:
-  explicit ElapsedTicker(const std::string& label);
+  // Gives the bytes done and the total; false when it cannot tell.
+  using Progress = std::function<bool(int& done, int& total)>;
+  explicit ElapsedTicker(const std::string& label, Progress progress = {});
   ~ElapsedTicker();
   ElapsedTicker(const ElapsedTicker&) = delete;
   ElapsedTicker& operator=(const ElapsedTicker&) = delete;

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -24,11 +25,27 @@ namespace {
 
 using namespace aldctl;
 
+constexpr const char* kVersion = ALD_VERSION;
+
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitUnavailable = 3;
 constexpr int kExitNoDevice = 4;
+constexpr int kExitAdapter = 5;  // no adapter, or its port cannot be used
+constexpr int kExitSite = 6;     // the ALDLINK_SIM site file cannot be used
+
+constexpr int kScanMissedDevices = ald::results::kResultDevicesMissed;
+constexpr int kPseudoNotResponding = ald::results::kPseudoAlarmNotResponding;
+
+// Whether a list of two-digit hexadecimal codes holds `code`.
+bool HasCode(const std::string& hexCodes, int code) {
+  for (size_t i = 0; i + 1 < hexCodes.size(); i += 2) {
+    long v = -1;
+    if (std::sscanf(hexCodes.substr(i, 2).c_str(), "%lx", &v) == 1 && v == code) return true;
+  }
+  return false;
+}
 
 class Runner {
  public:
@@ -36,6 +53,11 @@ class Runner {
 
   int Run(const Command& c) {
     const std::string& v = c.verb;
+    // Commands that only read this run's table need no line.
+    if (!lineChecked_ && !(v == "list" || (v == "data" && c.action == "get"))) {
+      lineChecked_ = true;
+      if (const int status = CheckLine(); status != kExitOk) return status;
+    }
     if (v == "scan") return Scan(c);
     if (v == "add") return Add(c);
     if (v == "refresh") return Refresh();
@@ -62,11 +84,40 @@ class Runner {
     return status;
   }
 
-  // A library result: 0 is success, anything else names the failure.
-  int Result(const std::string& what, int result) {
+  // The interface's text of the last adapter, port or site-file error of
+  // the most recent export; empty when there was none or the library
+  // cannot tell.
+  std::string LastErrorText() {
+    if (!g_.getLastErrorText) return "";
+    char text[600] = {};
+    g_.getLastErrorText(text, sizeof text);
+    return text;
+  }
+
+  // A failure whose cause is the adapter, its port or the site file.
+  int LineError(const std::string& what, const std::string& text) {
+    return Error(text.rfind("site file ", 0) == 0 ? kExitSite : kExitAdapter, what + ": " + text);
+  }
+
+  // A library result: 0 is success, anything else names the failure, by
+  // the list of the device of `entry` when it is a device's return code.
+  int Result(const std::string& what, int result, const MIRELK_DATA* entry = nullptr) {
     if (result == 0) return kExitOk;
-    return Error(kExitFailed,
-                 what + " failed: result " + std::to_string(result) + ": " + ResultText(result));
+    const std::string line = LastErrorText();
+    if (!line.empty()) return LineError(what + " failed", line);
+    return Error(kExitFailed, what + " failed: result " + std::to_string(result) + ": " +
+                                  ResultText(result, entry));
+  }
+
+  // Before the first command that needs the line: an adapter that is not
+  // there, a port that cannot be opened or a site file that does not load
+  // is named before any bus work, not reported later as a missing device.
+  int CheckLine() {
+    if (!g_.getPort) return kExitOk;
+    if (g_.getPort() > 0) return kExitOk;
+    const std::string text = LastErrorText();
+    if (!text.empty()) return LineError("cannot reach the antenna line", text);
+    return Error(kExitAdapter, "cannot reach the antenna line: no adapter port found");
   }
 
   int Missing(const char* exportName) {
@@ -139,10 +190,18 @@ class Runner {
       ElapsedTicker tick("scan");
       result = g_.scanMain(c.depth, c.assign);
     }
-    if (result != 0) return Result("scan", result);
-    return Summary("scan");
+    const bool missed = result == kScanMissedDevices;
+    if (result != 0 && !missed) return Result("scan", result);
+    const int status = Summary("scan");
+    if (missed && status == kExitOk) {
+      std::fprintf(stderr, "aldctl: warning: scan: %s\n", ResultText(result).c_str());
+    }
+    return status;
   }
 
+  // How many devices and units were found, on standard error so that
+  // standard output carries only what a command was asked to print; and
+  // which devices were found but could not be read.
   int Summary(const std::string& what) {
     if (!g_.getMirelkDataCount) return Missing("getMirelkDataCount");
     if (g_.getMirelkDataCount() < 1) return Error(kExitNoDevice, what + ": no device found");
@@ -150,16 +209,37 @@ class Runner {
     const char* text = g_.getMirelkDataCountStr ? g_.getMirelkDataCountStr() : nullptr;
     if (text == nullptr ||
         std::sscanf(text, "%d/%d/%d/%d", &retDevices, &retUnits, &tmaDevices, &tmaUnits) != 4) {
-      std::fprintf(out_, "Found %d units.\n", g_.getMirelkDataCount());
-      return kExitOk;
+      std::fprintf(stderr, "Found %d units.\n", g_.getMirelkDataCount());
+    } else {
+      const int devices = retDevices + tmaDevices;
+      std::fprintf(stderr,
+                   "Found %d device%s: RET %d device%s, %d unit%s; TMA %d device%s, %d unit%s\n",
+                   devices, devices == 1 ? "" : "s", retDevices, retDevices == 1 ? "" : "s",
+                   retUnits, retUnits == 1 ? "" : "s", tmaDevices, tmaDevices == 1 ? "" : "s",
+                   tmaUnits, tmaUnits == 1 ? "" : "s");
     }
-    const int devices = retDevices + tmaDevices;
-    std::fprintf(out_,
-                 "Found %d device%s: RET %d device%s, %d unit%s; TMA %d device%s, %d unit%s\n",
-                 devices, devices == 1 ? "" : "s", retDevices, retDevices == 1 ? "" : "s", retUnits,
-                 retUnits == 1 ? "" : "s", tmaDevices, tmaDevices == 1 ? "" : "s", tmaUnits,
-                 tmaUnits == 1 ? "" : "s");
+    ReportUnread();
     return kExitOk;
+  }
+
+  // Every subunit's bearing is a number once its device data was read, so
+  // an empty one marks a unit whose data the device did not give.
+  void ReportUnread() {
+    int count = 0;
+    const MIRELK_DATA* t = Table(count);
+    for (int i = 0; i < count; ++i) {
+      if (!Field(t[i], kMdBearing).empty()) continue;
+      const std::string cause = Field(t[i], kMdDeviceStatusCause);
+      const bool silent = HasCode(cause, kPseudoNotResponding);
+      std::string who = Printable(Field(t[i], kMdVendor));
+      const std::string serial = Printable(Field(t[i], kMdRetSerial));
+      if (!serial.empty()) who += " " + serial;
+      std::fprintf(stderr, "Device at address %s, subunit %s (%s): found, but %s\n",
+                   Printable(Field(t[i], kMdAddress)).c_str(),
+                   Printable(Field(t[i], kMdSubunit)).c_str(), who.c_str(),
+                   silent ? "it does not answer; its device data is unknown"
+                          : "its device data could not be read and is unknown");
+    }
   }
 
   int Add(const Command& c) {
@@ -185,12 +265,14 @@ class Runner {
     if (!g_.getMirelkDataCount) return Missing("getMirelkDataCount");
     int count = 0;
     const MIRELK_DATA* t = Table(count);
-    if (t == nullptr && c.format == TableFormat::kText) {
+    // Every format writes what it has (an empty JSON array, a CSV header)
+    // and an empty table ends the run alike in all of them.
+    WriteTable(out_, t, count, c.format);
+    if (t == nullptr) {
       return Error(kExitNoDevice,
                    "no devices known: every run starts with an empty device list, so scan "
                    "first in the same run (e.g. aldctl scan + list)");
     }
-    WriteTable(out_, t, count, c.format);
     return kExitOk;
   }
 
@@ -202,7 +284,7 @@ class Runner {
       if (!g_.getTilt) return Missing("getTilt");
       int tilt = kAldglueFailure;
       const int result = g_.getTilt(c.address, c.subunit, &tilt);
-      if (result != 0) return Result("tilt get", result);
+      if (result != 0) return Result("tilt get", result, e);
       std::fprintf(out_, "%s\n", Scaled(std::to_string(tilt), 10).c_str());
       return kExitOk;
     }
@@ -216,24 +298,26 @@ class Runner {
                                    Scaled(std::to_string(hi), 10) + " degrees");
     }
     ElapsedTicker tick("tilt set");
-    return Result("tilt set", g_.setTilt(c.address, c.subunit, static_cast<int>(c.value)));
+    return Result("tilt set", g_.setTilt(c.address, c.subunit, static_cast<int>(c.value)), e);
   }
 
   int Calibrate(const Command& c) {
     int status = 0;
-    if (KindEntry(c, 'R', status) == nullptr) return status;
+    const MIRELK_DATA* e = KindEntry(c, 'R', status);
+    if (e == nullptr) return status;
     if (!g_.calibrate) return Missing("calibrate");
     ElapsedTicker tick("calibrate");
-    return Result("calibrate", g_.calibrate(c.address, c.subunit));
+    return Result("calibrate", g_.calibrate(c.address, c.subunit), e);
   }
 
   int Configure(const Command& c) {
     int status = 0;
-    if (KindEntry(c, 'R', status) == nullptr) return status;
+    const MIRELK_DATA* e = KindEntry(c, 'R', status);
+    if (e == nullptr) return status;
     if (!g_.configRET) return Missing("configRET");
     std::string file = c.files[0];
     ElapsedTicker tick("configure");
-    return Result("configure", g_.configRET(c.address, c.subunit, file.data()));
+    return Result("configure", g_.configRET(c.address, c.subunit, file.data()), e);
   }
 
   int GainMode(const Command& c) {
@@ -248,7 +332,7 @@ class Runner {
       int value = kAldglueFailure;
       const int result = gain ? g_.getGain(c.address, c.subunit, &value)
                               : g_.getMode(c.address, c.subunit, &value);
-      if (result != 0) return Result(what, result);
+      if (result != 0) return Result(what, result, e);
       if (gain) {
         std::fprintf(out_, "%s\n", Scaled(std::to_string(value), 4).c_str());
       } else {
@@ -270,11 +354,11 @@ class Runner {
       }
       if (!g_.setGain) return Missing("setGain");
       ElapsedTicker tick(what);
-      return Result(what, g_.setGain(c.address, c.subunit, static_cast<int>(c.value)));
+      return Result(what, g_.setGain(c.address, c.subunit, static_cast<int>(c.value)), e);
     }
     if (!g_.setMode) return Missing("setMode");
     ElapsedTicker tick(what);
-    return Result(what, g_.setMode(c.address, c.subunit, static_cast<int>(c.value)));
+    return Result(what, g_.setMode(c.address, c.subunit, static_cast<int>(c.value)), e);
   }
 
   int Alarms(const Command& c) {
@@ -287,33 +371,59 @@ class Runner {
     if (c.action == "clear") {
       if (kind == 'R' && !g_.clearActiveAlarms) return Missing("clearActiveAlarms");
       if (kind == 'T' && !g_.clearActiveAlarmsTMA) return Missing("clearActiveAlarmsTMA");
-      return Result(what, kind == 'R' ? g_.clearActiveAlarms(c.address, c.subunit)
-                                      : g_.clearActiveAlarmsTMA(c.address, c.subunit));
+      return Result(what,
+                    kind == 'R' ? g_.clearActiveAlarms(c.address, c.subunit)
+                                : g_.clearActiveAlarmsTMA(c.address, c.subunit),
+                    e);
     }
-    std::string codes;
+    std::vector<int> codes;
     if (kind == 'R') {
       if (!g_.getAlarmStatus) return Missing("getAlarmStatus");
       // Far more room than any alarm list needs; zero-filled so that the
       // list always ends inside it.
       char buffer[1024] = {};
       const int result = g_.getAlarmStatus(c.address, c.subunit, buffer);
-      if (result != 0) return Result(what, result);
-      for (size_t i = 0; i < sizeof buffer - 1 && buffer[i] != '\0'; ++i) {
-        char hex[4];
-        std::snprintf(hex, sizeof hex, "%02X", static_cast<unsigned char>(buffer[i]));
-        codes += (codes.empty() ? "" : " ") + std::string(hex);
-      }
+      for (size_t i = 0; i < sizeof buffer - 1 && buffer[i] != '\0'; ++i)
+        codes.push_back(static_cast<unsigned char>(buffer[i]));
+      // The interface answers with the first code of the list: that is the
+      // answer, not a failure. Any other number, or one with an empty list,
+      // is the failure of the read.
+      const bool answer = result == 0 || (!codes.empty() && result == codes[0]);
+      if (!answer) return Result(what, result, e);
     } else {
       // The interface reads TMA alarms only as part of a refresh; show what
       // the last one found (two hexadecimal digits per code).
       const std::string cause = Field(*e, kMdDeviceStatusCause);
       for (size_t i = 0; i + 1 < cause.size(); i += 2) {
-        std::string hex = cause.substr(i, 2);
-        for (char& ch : hex) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
-        codes += (codes.empty() ? "" : " ") + hex;
+        long code = 0;
+        if (std::sscanf(cause.substr(i, 2).c_str(), "%lx", &code) == 1)
+          codes.push_back(static_cast<int>(code));
       }
     }
-    std::fprintf(out_, "%s\n", codes.empty() ? "none" : codes.c_str());
+    // The library's own state codes are no device alarms: a device that
+    // did not answer has no known alarms, which is a failure, not "none".
+    std::vector<int> alarms;
+    if (std::find(codes.begin(), codes.end(), ald::results::kPseudoAlarmBadResponding) !=
+        codes.end()) {
+      std::fprintf(stderr,
+                   "aldctl: warning: the device at address %d answers with errors; its alarm "
+                   "list may be out of date\n",
+                   c.address);
+    }
+    for (int code : codes) {
+      if (code == ald::results::kPseudoAlarmNotResponding)
+        return Error(kExitFailed, what + " failed: the device at address " +
+                                      std::to_string(c.address) +
+                                      " does not answer; its alarms are unknown");
+      if (!ald::results::IsPseudoAlarm(code)) alarms.push_back(code);
+    }
+    if (alarms.empty()) {
+      std::fprintf(out_, "none\n");
+      return kExitOk;
+    }
+    const ald::results::DeviceKind device = KindOf(e);
+    for (int code : alarms)
+      std::fprintf(out_, "%s\n", ald::results::ReturnCodeText(device, code).c_str());
     return kExitOk;
   }
 
@@ -326,7 +436,7 @@ class Runner {
       if (kind != 'T')
         return Error(kExitNoDevice, "poll is for TMAs; the device at this address is not one");
       if (!g_.pollDevice) return Missing("pollDevice");
-      return Result("poll", g_.pollDevice(c.address));
+      return Result("poll", g_.pollDevice(c.address), e);
     }
     if (kind == 0) return Error(kExitNoDevice, "the device at this address is neither RET nor TMA");
     const bool test = c.verb == "selftest";
@@ -337,7 +447,7 @@ class Runner {
                                  : (test ? "selfTestTMA" : "resetSoftwareTMA"));
     }
     ElapsedTicker tick(c.verb);
-    return Result(c.verb, fn(c.address));
+    return Result(c.verb, fn(c.address), e);
   }
 
   int Download(const Command& c) {
@@ -350,8 +460,17 @@ class Runner {
     if (!fn) return Missing(kind == 'R' ? "downloadSoftware" : "downloadSoftwareTMA");
     std::string list;
     for (const std::string& f : c.files) list += (list.empty() ? "" : ",") + f;
-    ElapsedTicker tick("download");
-    return Result("download", fn(c.address, list.data()));
+    // The library publishes each image's size and the bytes sent of it.
+    if (g_.setDownloadFileSize) g_.setDownloadFileSize(0);
+    ElapsedTicker::Progress progress;
+    if (g_.getDownloadProgress && g_.getDownloadFileSize) {
+      Glue* g = &g_;
+      progress = [g](int& sent, int& size) {
+        return g->getDownloadProgress(&sent) == 0 && g->getDownloadFileSize(&size) == 0;
+      };
+    }
+    ElapsedTicker tick("download", progress);
+    return Result("download", fn(c.address, list.data()), e);
   }
 
   int Data(const Command& c) {
@@ -360,7 +479,7 @@ class Runner {
     if (e == nullptr) return status;
     if (c.action == "get") {
       if (c.data.size() == 1) {
-        std::fprintf(out_, "%s\n", Field(*e, c.data[0].first).c_str());
+        std::fprintf(out_, "%s\n", Printable(Field(*e, c.data[0].first)).c_str());
         return kExitOk;
       }
       std::vector<int> fields;
@@ -370,11 +489,13 @@ class Runner {
           if (*TableFieldName(i) != '\0') fields.push_back(i);
         }
       }
+      const bool tma = EntryKind(*e) == 'T';
       size_t width = 0;
-      for (int f : fields) width = std::max(width, std::strlen(TableFieldName(f)));
+      for (int f : fields) width = std::max(width, std::strlen(TableFieldName(f, tma)));
       for (int f : fields) {
         std::fprintf(out_, "%-*s  %s\n", static_cast<int>(width + 1),
-                     (std::string(TableFieldName(f)) + ":").c_str(), Field(*e, f).c_str());
+                     (std::string(TableFieldName(f, tma)) + ":").c_str(),
+                     Printable(Field(*e, f)).c_str());
       }
       return kExitOk;
     }
@@ -397,7 +518,7 @@ class Runner {
     }
     request.fields = ids.c_str();
     ElapsedTicker tick("data set");
-    return Result("data set", g_.setDeviceData(request));
+    return Result("data set", g_.setDeviceData(request), e);
   }
 
   int PowerAb(const Command& c) {
@@ -445,24 +566,52 @@ class Runner {
 
   Glue& g_;
   FILE* out_;
+  bool lineChecked_ = false;
 };
 
 // Settings the library reads from the environment, checked here because
-// the library can only report a bad one in its discarded trace.
-bool CheckEnvironment(std::string& error) {
+// the library can only report a bad one after it has been asked to work.
+// The exit status for a bad one, kExitOk when they are usable.
+int CheckEnvironment() {
   const char* site = std::getenv("ALDLINK_SIM");
-  if (site != nullptr && *site != '\0' && access(site, R_OK) != 0) {
-    error = std::string("ALDLINK_SIM names a site file that cannot be read: ") + site;
-    return false;
-  }
   const char* port = std::getenv("ALDLINK_PORT");
-  struct stat st {};
-  if ((site == nullptr || *site == '\0') && port != nullptr && *port != '\0' &&
-      stat(port, &st) != 0) {
-    error = std::string("ALDLINK_PORT names no such port: ") + port;
-    return false;
+  const bool haveSite = site != nullptr && *site != '\0';
+  const bool havePort = port != nullptr && *port != '\0';
+  if (haveSite && havePort) {
+    std::fprintf(stderr,
+                 "aldctl: warning: both ALDLINK_SIM and ALDLINK_PORT are set; the simulated "
+                 "line of ALDLINK_SIM is used and ALDLINK_PORT is ignored\n");
   }
-  return true;
+  if (haveSite) {
+    if (access(site, R_OK) != 0) {
+      std::fprintf(stderr, "aldctl: ALDLINK_SIM names a site file that cannot be read: %s: %s\n",
+                   site, std::strerror(errno));
+      return kExitSite;
+    }
+    return kExitOk;
+  }
+  if (!havePort) return kExitOk;
+  const std::string problem = PortProblem(port);
+  if (!problem.empty()) {
+    std::fprintf(stderr, "aldctl: ALDLINK_PORT: %s\n", problem.c_str());
+    return kExitAdapter;
+  }
+  return kExitOk;
+}
+
+// The output could not be written (a full disk, a closed pipe): said, and
+// never an exit status of success.
+int WriteFailure(const std::string& what, int error) {
+  std::fprintf(stderr, "aldctl: cannot write %s: %s\n", what.c_str(), std::strerror(error));
+  return kExitFailed;
+}
+
+// Flushes and checks a stream that carries the program's own output.
+bool Flushed(FILE* stream, int& error) {
+  errno = 0;
+  if (std::fflush(stream) == 0 && !std::ferror(stream)) return true;
+  error = errno != 0 ? errno : EIO;
+  return false;
 }
 
 }  // namespace
@@ -475,19 +624,21 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "aldctl: %s\n", error.c_str());
     return kExitUsage;
   }
+  int writeError = 0;
+  if (inv.version) {
+    std::printf("aldctl %s\n", kVersion);
+    return Flushed(stdout, writeError) ? kExitOk : WriteFailure("the output", writeError);
+  }
   if (inv.help) {
     WriteHelp(stdout, inv.helpVerb);
-    return kExitOk;
+    return Flushed(stdout, writeError) ? kExitOk : WriteFailure("the output", writeError);
   }
   bool helped = false;
   for (const Command& c : inv.commands) {
-    if (c.help) helped = WriteHelp(stdout, c.verb);
+    if (c.help) helped = WriteHelp(stdout, c.verb) || helped;
   }
-  if (helped) return kExitOk;
-  if (!CheckEnvironment(error)) {
-    std::fprintf(stderr, "aldctl: %s\n", error.c_str());
-    return kExitUsage;
-  }
+  if (helped) return Flushed(stdout, writeError) ? kExitOk : WriteFailure("the output", writeError);
+  if (const int status = CheckEnvironment(); status != kExitOk) return status;
 
   FILE* out = SplitOutput(inv.traceFile, error);
   if (out == nullptr) {
@@ -503,12 +654,21 @@ int main(int argc, char** argv) {
   int status = kExitOk;
   for (const Command& c : inv.commands) {
     status = runner.Run(c);
-    std::fflush(out);
+    if (!Flushed(out, writeError)) {
+      if (status == kExitOk) status = WriteFailure("the output", writeError);
+      break;
+    }
     if (status != kExitOk) break;
   }
   // The library's trace is flushed before the process ends; the library
-  // stays loaded, like the device list it holds, until then.
-  std::fflush(stdout);
-  std::fclose(out);
+  // stays loaded, like the device list it holds, until then. A trace that
+  // could not be written is a failure too: it was asked for.
+  if (!Flushed(stdout, writeError) && status == kExitOk) {
+    status = WriteFailure("the trace file " + inv.traceFile, writeError);
+  }
+  errno = 0;
+  if (std::fclose(out) != 0 && status == kExitOk) {
+    status = WriteFailure("the output", errno != 0 ? errno : EIO);
+  }
   return status;
 }
