@@ -3,10 +3,16 @@
 #include <dlfcn.h>
 
 #include <cstring>
+#include <type_traits>
 
 #include "aldpanel/core/startup.h"
 
 namespace aldpanel {
+
+// The optional exports are bound by name like the others; their pointer
+// types must stay those the library declares.
+static_assert(std::is_same_v<GetLastErrorTextFn, decltype(&::getLastErrorText)>);
+static_assert(std::is_same_v<GetDownloadProgressFn, decltype(&::getDownloadProgress)>);
 
 const char* const kRequiredExportNames[kRequiredExportCount] = {
     "pollDevice",

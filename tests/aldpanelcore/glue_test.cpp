@@ -84,6 +84,9 @@ TEST(GlueBindingTest, TheRealLibraryBindsEveryExport) {
   for (int i = 0; i < kRequiredExportCount; ++i) {
     EXPECT_NE(bound[i], nullptr) << kRequiredExportNames[i];
   }
+  // The optional ones this library has too.
+  EXPECT_NE(f.getLastErrorText, nullptr);
+  EXPECT_NE(f.getDownloadProgress, nullptr);
   glue.Unload();
   EXPECT_FALSE(glue.loaded());
   EXPECT_EQ(glue.exports().scanMain, nullptr);
