@@ -13,9 +13,7 @@ namespace ald::sim::testing {
 namespace {
 
 std::string RepoPath(const std::string& relative) {
-  std::string here = __FILE__;  // .../tests/sim/site_file_test.cpp
-  for (int i = 0; i < 3; ++i) here = here.substr(0, here.find_last_of('/'));
-  return here + "/" + relative;
+  return std::string(ALD_SOURCE_DIR) + "/" + relative;
 }
 
 SimAld& Ald(DeviceList& list, size_t i) {
