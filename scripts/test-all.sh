@@ -21,7 +21,8 @@ if [ "$(id -u)" -eq 0 ]; then
   apt-get update
   DEBIAN_FRONTEND=noninteractive apt-get install -y \
     build-essential cmake ninja-build pkg-config libusb-1.0-0-dev \
-    libgtest-dev libgmock-dev libbenchmark-dev clang-14 libclang-rt-14-dev
+    libgtest-dev libgmock-dev libbenchmark-dev clang-14 libclang-rt-14-dev \
+    qt6-base-dev xvfb xauth fonts-dejavu-core
 fi
 
 step "normal build"
