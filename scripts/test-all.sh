@@ -25,6 +25,7 @@ if [ "$(id -u)" -eq 0 ]; then
   DEBIAN_FRONTEND=noninteractive apt-get install -y \
     build-essential cmake ninja-build pkg-config libusb-1.0-0-dev \
     libgtest-dev libgmock-dev libbenchmark-dev clang-14 libclang-rt-14-dev \
+    qt6-base-dev xvfb xauth fonts-dejavu-core \
     googletest g++-mingw-w64-x86-64-posix wine wine64
 fi
 

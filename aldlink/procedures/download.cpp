@@ -411,6 +411,8 @@ int AISGDEVICEEP::HexSoftwareDownload(int address, int generation, char* fileNam
     printf("Software file is empty.\n");
     return kFail;
   }
+  // Progress counts the file's characters taken, records and line ends.
+  ald::ReportDownloadProgress(0, size);
   if (GlobalProcedure(address, generation, kStart2, nullptr, 0, p) != kOk) return kFail;
   ald::Clock& clock = ald::GetClock();
   clock.SleepMs(kAfterStartPauseMs);
@@ -452,7 +454,9 @@ int AISGDEVICEEP::HexSoftwareDownload(int address, int generation, char* fileNam
       clock.SleepMs(kRetryPauseMs);
     }
     if (result != kOk) return result;
+    ald::ReportDownloadProgress(std::ftell(file.get()), size);
   }
   file.reset();
+  ald::ReportDownloadProgress(size, size);
   return GlobalProcedure(address, generation, kEnd2, nullptr, 0, p);
 }

@@ -513,6 +513,21 @@ TEST(AldctlTruth, WriteErrorsAndFilesTheDeviceCannotTakeFailLoudly) {
               "aldctl: configure: not a hexadecimal configuration file: " + acf + message + "\n");
   }
   std::remove(acf.c_str());
+
+  // A software image the library finds malformed: its result and meaning,
+  // and where to see which file and what is wrong with it.
+  const std::string image = aldctl_test::TempPath("image.hex");
+  f = std::fopen(image.c_str(), "w");
+  std::fputs(":04000000010203\n", f);
+  std::fclose(f);
+  r = RunAldctl({"scan", "+", "download", "1", image}, site.Env());
+  std::remove(image.c_str());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(Has(r.err,
+                  "aldctl: download failed: result 131: a file of the job cannot be used "
+                  "(missing, unreadable, empty or malformed); nothing was sent to the "
+                  "device (--trace FILE shows which file and what is wrong with it)\n"))
+      << r.err;
 }
 
 // --- Smaller things --------------------------------------------------------------------

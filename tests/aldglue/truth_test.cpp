@@ -162,5 +162,28 @@ TEST_F(TruthTest, DownloadProgressReachesTheImageSize) {
   EXPECT_EQ(sent, 1000);
 }
 
+TEST_F(TruthTest, IntelHexDownloadProgressCountsTheFile) {
+  Site(kRet2);
+  ASSERT_EQ(Scan(), 0);
+  const std::string image = "/tmp/aldglue_truth_" + std::to_string(getpid()) + ".hex";
+  const std::string text = ":0400000001020304F2\n:0400040005060708DE\n:00000001FF\n";
+  FILE* f = std::fopen(image.c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  std::fputs(text.c_str(), f);
+  std::fclose(f);
+  std::string list = image;
+  const int address = AISGDevice::GetDevices()[0]->GetAddress();
+  setDownloadFileSize(0);
+  int result = -1;
+  Quiet([&] { result = downloadSoftware(address, list.data()); });
+  std::remove(image.c_str());
+  EXPECT_EQ(result, 0);
+  int sent = -1, size = -1;
+  EXPECT_EQ(getDownloadProgress(&sent), 0);
+  EXPECT_EQ(getDownloadFileSize(&size), 0);
+  EXPECT_EQ(size, static_cast<int>(text.size()));
+  EXPECT_EQ(sent, size);
+}
+
 }  // namespace
 }  // namespace gluetest

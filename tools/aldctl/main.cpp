@@ -49,7 +49,7 @@ bool HasCode(const std::string& hexCodes, int code) {
 
 class Runner {
  public:
-  Runner(Glue& glue, FILE* out) : g_(glue), out_(out) {}
+  Runner(Glue& glue, FILE* out, bool traced) : g_(glue), out_(out), traced_(traced) {}
 
   int Run(const Command& c) {
     const std::string& v = c.verb;
@@ -105,8 +105,12 @@ class Runner {
     if (result == 0) return kExitOk;
     const std::string line = LastErrorText();
     if (!line.empty()) return LineError(what + " failed", line);
+    // The library names the file and its fault in its trace only.
+    const std::string hint = result == ald::results::kResultFileError && !traced_
+                                 ? " (--trace FILE shows which file and what is wrong with it)"
+                                 : "";
     return Error(kExitFailed, what + " failed: result " + std::to_string(result) + ": " +
-                                  ResultText(result, entry));
+                                  ResultText(result, entry) + hint);
   }
 
   // Before the first command that needs the line: an adapter that is not
@@ -566,6 +570,7 @@ class Runner {
 
   Glue& g_;
   FILE* out_;
+  bool traced_;  // the library's trace goes to a file
   bool lineChecked_ = false;
 };
 
@@ -650,7 +655,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "aldctl: %s\n", error.c_str());
     return kExitUnavailable;
   }
-  Runner runner(glue, out);
+  Runner runner(glue, out, !inv.traceFile.empty());
   int status = kExitOk;
   for (const Command& c : inv.commands) {
     status = runner.Run(c);

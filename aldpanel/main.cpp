@@ -1,0 +1,64 @@
+// aldpanel: the operator program.
+//   aldpanel [--lib PATH] [--screenshot FILE]
+// --lib PATH loads that interface library instead of libaldglue.so beside
+// the program. --screenshot FILE scans the line without asking, selects the
+// first row, saves a picture of the main window as FILE (PNG) and exits:
+// scripts/screenshots.sh uses it for the documentation.
+#include <QApplication>
+#include <QTableWidget>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "aldpanel/panelapp.h"
+
+namespace {
+
+bool Set(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr && *value != '\0';
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Without a display Qt would stop with an abort; say what to do instead.
+  if (!Set("DISPLAY") && !Set("WAYLAND_DISPLAY") && !Set("QT_QPA_PLATFORM")) {
+    std::fprintf(stderr,
+                 "aldpanel: no display (neither DISPLAY nor WAYLAND_DISPLAY is set).\n"
+                 "Start it on a desktop, under a virtual display (xvfb-run build/bin/aldpanel),\n"
+                 "or use the command-line controller: build/bin/aldctl scan + list\n");
+    return 2;
+  }
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(aldpanel::kProgramName);
+  aldpanel::StartOptions options;
+  QString screenshot;
+  for (int i = 1; i + 1 < argc; ++i) {
+    if (std::strcmp(argv[i], "--lib") == 0) options.libraryPath = argv[i + 1];
+    if (std::strcmp(argv[i], "--screenshot") == 0) screenshot = QString::fromLocal8Bit(argv[i + 1]);
+  }
+  if (!screenshot.isEmpty()) {
+    options.unattended = true;
+    options.applyDebugOutput = false;
+  }
+  aldpanel::PanelApp panel(options);
+  aldpanel::MainWindow& window = panel.window();
+  window.show();
+  if (!screenshot.isEmpty()) {
+    QTimer::singleShot(200, &window, [&window, screenshot] {
+      window.ScanDevice();
+      window.resize(1180, 500);
+      window.retGrid()->setCurrentCell(0, 0);
+      window.retGrid()->setFocus();
+      QTimer::singleShot(300, &window, [&window, screenshot] {
+        bool saved = window.grab().save(screenshot, "PNG");
+        std::fprintf(stderr, "%s %s\n", saved ? "saved" : "could not save",
+                     screenshot.toLocal8Bit().constData());
+        QApplication::exit(saved ? 0 : 1);
+      });
+    });
+  }
+  return QApplication::exec();
+}

@@ -1,0 +1,86 @@
+#include "aldpanel/panelhost.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QMessageBox>
+
+namespace aldpanel {
+
+int QtPanelHost::StartBusyWindow(const std::vector<std::string>& args, std::string* why) {
+  return process_.StartBusyWindow(args, why);
+}
+
+void QtPanelHost::EndBusyWindow(int pid) {
+  process_.EndBusyWindow(pid);
+}
+
+void QtPanelHost::Pause(int milliseconds) {
+  process_.Pause(milliseconds);
+}
+
+void QtPanelHost::ShowMessage(MessageIcon icon, const std::string& title, const std::string& text) {
+  QMessageBox::Icon qtIcon = QMessageBox::Information;
+  switch (icon) {
+    case MessageIcon::kInformation:
+      qtIcon = QMessageBox::Information;
+      break;
+    case MessageIcon::kWarning:
+      qtIcon = QMessageBox::Warning;
+      break;
+    case MessageIcon::kError:
+      qtIcon = QMessageBox::Critical;
+      break;
+    case MessageIcon::kQuestion:
+      qtIcon = QMessageBox::Question;
+      break;
+  }
+  QWidget* parent = parent_ != nullptr ? parent_ : QApplication::activeWindow();
+  QMessageBox box(qtIcon, QString::fromStdString(title), QString::fromStdString(text),
+                  QMessageBox::Ok, parent);
+  box.setObjectName("ResultMessage");
+  box.setAccessibleName(QString::fromStdString(title));
+  box.exec();
+}
+
+bool QtPanelHost::Ask(const std::string& title, const std::string& text) {
+  QWidget* parent = parent_ != nullptr ? parent_ : QApplication::activeWindow();
+  QMessageBox box(QMessageBox::Question, QString::fromStdString(title),
+                  QString::fromStdString(text), QMessageBox::Ok | QMessageBox::Cancel, parent);
+  box.setObjectName("QuestionMessage");
+  box.setAccessibleName(QString::fromStdString(title));
+  box.setDefaultButton(QMessageBox::Ok);
+  return box.exec() == QMessageBox::Ok;
+}
+
+int QtPanelHost::ExecDialog(QDialog& dialog) {
+  return dialog.exec();
+}
+
+void QtPanelHost::OpenUrl(const QUrl& url) {
+  QDesktopServices::openUrl(url);
+}
+
+void BusyHold::EndBusyWindow(int pid) {
+  if (holding_) {
+    heldPid_ = pid;
+    return;
+  }
+  host_.EndBusyWindow(pid);
+}
+
+void BusyHold::Pause(int milliseconds) {
+  if (holding_) return;  // the pause comes after the fill, in Release
+  host_.Pause(milliseconds);
+}
+
+void BusyHold::Release() {
+  holding_ = false;
+  if (heldPid_ < 0) return;
+  int pid = heldPid_;
+  heldPid_ = -1;
+  host_.Pause(kBusyEndWaitMs);
+  host_.EndBusyWindow(pid);
+}
+
+}  // namespace aldpanel

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# The documentation's picture of the operator program: the main window after
+# a scan of the demo site, taken under Xvfb (no display needed).
+#
+#   scripts/screenshots.sh [BUILD_DIR]      (default: build)
+#
+# Needs xvfb-run (Debian: xvfb, xauth) and a font (fonts-dejavu-core). The
+# program runs on the in-process simulator on the virtual clock, with its own
+# temporary data directory and shared words, so nothing of the user's is
+# touched. Writes docs/aldpanel-main-window.png.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build}
+build=$(cd "$build" && pwd)
+out="$root/docs/aldpanel-main-window.png"
+if ! command -v xvfb-run > /dev/null; then
+  echo "screenshots.sh: xvfb-run is missing (apt-get install xvfb xauth)" >&2
+  exit 1
+fi
+data=$(mktemp -d)
+trap 'rm -rf "$data"' EXIT
+cd "$data"
+XDG_DATA_HOME="$data" XDG_RUNTIME_DIR="$data" \
+  ALDLINK_SIM="$root/sites/demo.site" ALDLINK_SIM_CLOCK=virtual \
+  ALDGLUE_SHM_NAME="/aldpanel-screenshot-$$" QT_QPA_PLATFORM=xcb \
+  xvfb-run -a -s "-screen 0 1280x800x24" \
+  "$build/bin/aldpanel" --screenshot "$out" > /dev/null
+echo "$out"
