@@ -57,6 +57,11 @@ FILE* SplitOutput(const std::string& traceFile, std::string& error);
 // a COM port name ("COM5") or its device path ("\\.\COM5").
 std::string PortProblem(const std::string& path);
 
+// Whether standard error is a terminal; a newline on standard error that is
+// safe to write from a signal handler.
+bool StderrIsTerminal();
+void WriteNewlineToStderr();
+
 // Shows the seconds an operation has run, on standard error, while it runs;
 // only when standard error is a terminal. With a progress source the line
 // also shows the share done. Ctrl-C while it shows ends the line before the
