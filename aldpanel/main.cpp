@@ -49,7 +49,7 @@ int main(int argc, char** argv) {
   if (!screenshot.isEmpty()) {
     QTimer::singleShot(200, &window, [&window, screenshot] {
       window.ScanDevice();
-      window.resize(1180, 500);
+      window.resize(1560, 540);
       window.retGrid()->setCurrentCell(0, 0);
       window.retGrid()->setFocus();
       QTimer::singleShot(300, &window, [&window, screenshot] {

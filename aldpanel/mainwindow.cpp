@@ -315,6 +315,9 @@ QTableWidget* MainWindow::BuildGrid(const char* name, const char* const* caption
   grid->verticalHeader()->setDefaultSectionSize(20);
   grid->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   grid->horizontalHeader()->setHighlightSections(false);
+  // Room the window has beyond the columns goes to the last one (the status
+  // and its cause), instead of an empty band beside the grid.
+  grid->horizontalHeader()->setStretchLastSection(true);
   grid->setTabKeyNavigation(false);
   for (int c = 0; c < columns; ++c) {
     grid->setHorizontalHeaderItem(c, new QTableWidgetItem(captions[c]));
@@ -491,7 +494,7 @@ void MainWindow::FillOne(QTableWidget* grid, const std::vector<GridRow>& rows, i
         const std::string& text = row.cells[static_cast<size_t>(c)];
         needed = std::max(needed, metrics.horizontalAdvance(QString::fromStdString(text)) + 12);
       }
-      if (needed > grid->columnWidth(c)) grid->setColumnWidth(c, std::min(needed, 200));
+      if (needed > grid->columnWidth(c)) grid->setColumnWidth(c, std::min(needed, 360));
     }
   }
   grid->setUpdatesEnabled(true);

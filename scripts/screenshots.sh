@@ -23,6 +23,6 @@ cd "$data"
 XDG_DATA_HOME="$data" XDG_RUNTIME_DIR="$data" \
   ALDLINK_SIM="$root/sites/demo.site" ALDLINK_SIM_CLOCK=virtual \
   ALDGLUE_SHM_NAME="/aldpanel-screenshot-$$" QT_QPA_PLATFORM=xcb \
-  xvfb-run -a -s "-screen 0 1280x800x24" \
+  xvfb-run -a -s "-screen 0 1920x1080x24" \
   "$build/bin/aldpanel" --screenshot "$out" > /dev/null
 echo "$out"
