@@ -2,12 +2,6 @@
 // Windows: a named file mapping backed by the paging file, mapped on the
 // first call of one of the functions below.
 //
-// Layout and access as on Linux: four aligned 32-bit words, all zero until
-// written; the first is reserved, the second is the process status, the
-// third the download file size, the fourth the bytes of the download image
-// sent so far. Each access is a single aligned 32-bit load or store, so no
-// lock is needed.
-//
 // The mapping is named "Local\aldglue-<user SID>": the session's own
 // namespace, and the user's security identifier in the name, so that two
 // users of one machine never share the words (a data section shared by the
@@ -20,24 +14,18 @@
 // After windows.h, which it needs.
 #include <sddl.h>
 
-#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
-#include "aldglue/aldglue.h"
-#include "aldlink/procedures/download_progress.h"
+#include "aldglue/shared_words.h"
 
 namespace {
 
-constexpr int kWordCount = 4;
-constexpr int kStatusWord = 1;
-constexpr int kSizeWord = 2;
-constexpr int kProgressWord = 3;
 constexpr DWORD kObjectSize = 4096;
 
-alignas(4) uint32_t privateWords[kWordCount] = {};
+alignas(4) uint32_t privateWords[aldglue::kSharedWordCount] = {};
 
 // The string form of this process's user SID; empty when it cannot be read.
 std::string UserSid() {
@@ -72,11 +60,11 @@ std::string MappingName() {
   return sid.empty() ? std::string() : "Local\\aldglue-" + sid;
 }
 
-struct SharedWords {
+struct NamedMapping {
   HANDLE mapping = nullptr;
   uint32_t* words = privateWords;
 
-  SharedWords() {
+  NamedMapping() {
     const std::string name = MappingName();
     if (name.empty()) return;
     // A new mapping of the paging file is zero-filled; a second process
@@ -93,7 +81,7 @@ struct SharedWords {
     words = static_cast<uint32_t*>(view);
   }
 
-  ~SharedWords() {
+  ~NamedMapping() {
     if (mapping == nullptr) return;
     uint32_t* view = words;
     words = privateWords;
@@ -105,57 +93,12 @@ struct SharedWords {
 // Mapped on first use rather than while the library is being loaded, where
 // the loader lock is held and calls into other libraries are best avoided.
 uint32_t* Words() {
-  static SharedWords shared;
+  static NamedMapping shared;
   return shared.words;
 }
 
-uint32_t Load(int index) {
-  return std::atomic_ref<uint32_t>(Words()[index]).load(std::memory_order_relaxed);
-}
-
-void Store(int index, uint32_t value) {
-  std::atomic_ref<uint32_t>(Words()[index]).store(value, std::memory_order_relaxed);
-}
-
-// The device library's download progress, published for other processes.
-void PublishDownloadProgress(int bytesSent, int imageSize) {
-  Store(kSizeWord, static_cast<uint32_t>(imageSize));
-  Store(kProgressWord, static_cast<uint32_t>(bytesSent));
-}
-
-// Installed while the library is loaded: only a pointer handed to aldlink,
-// which is loaded and set up before this library.
-struct ProgressSink {
-  ProgressSink() { ald::SetDownloadProgressSink(&PublishDownloadProgress); }
-  ~ProgressSink() { ald::SetDownloadProgressSink(nullptr); }
-} progressSink;
-
 }  // namespace
 
-int setProcessStatus(int, int status) {
-  Store(kStatusWord, static_cast<uint32_t>(status));
-  return 0;
-}
-
-int getProcessStatus(int, int* status) {
-  if (status == nullptr) return kAldglueFailure;
-  *status = static_cast<int>(Load(kStatusWord));
-  return 0;
-}
-
-int setDownloadFileSize(int size) {
-  Store(kSizeWord, static_cast<uint32_t>(size));
-  return 0;
-}
-
-int getDownloadFileSize(int* size) {
-  if (size == nullptr) return kAldglueFailure;
-  *size = static_cast<int>(Load(kSizeWord));
-  return 0;
-}
-
-int getDownloadProgress(int* bytes) {
-  if (bytes == nullptr) return kAldglueFailure;
-  *bytes = static_cast<int>(Load(kProgressWord));
-  return 0;
+uint32_t* aldglue::SharedWords() {
+  return Words();
 }
