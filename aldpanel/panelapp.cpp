@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "aldpanel/brand.h"
+#include "aldpanel/core/platform.h"
 
 namespace aldpanel {
 namespace {
@@ -25,7 +26,7 @@ class UnattendedHost : public QtPanelHost {
 PanelApp::PanelApp(const StartOptions& options) {
   std::string programDir = RunningProgramDir();
   paths_ = ResolveStartupPaths(programDir, QDir::currentPath().toStdString(), ProcessEnv());
-  std::string busyProgram = programDir + "/" + kBusyProgramName;
+  std::string busyProgram = programDir + "/" + platform::kBusyProgramFile;
   if (options.unattended) {
     host_ = std::make_unique<UnattendedHost>(busyProgram);
   } else {

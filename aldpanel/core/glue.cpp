@@ -1,10 +1,9 @@
 #include "aldpanel/core/glue.h"
 
-#include <dlfcn.h>
-
 #include <cstring>
 #include <type_traits>
 
+#include "aldpanel/core/platform.h"
 #include "aldpanel/core/startup.h"
 
 namespace aldpanel {
@@ -54,7 +53,7 @@ namespace {
 
 template <typename Fn>
 void Bind(void* handle, const char* name, Fn* slot, std::vector<std::string>* messages) {
-  void* symbol = dlsym(handle, name);
+  void* symbol = platform::FindSymbol(handle, name);
   *slot = reinterpret_cast<Fn>(symbol);
   if (symbol != nullptr || messages == nullptr) return;
   // The first export has always had its own wording.
@@ -66,7 +65,7 @@ void Bind(void* handle, const char* name, Fn* slot, std::vector<std::string>* me
 }
 
 std::string LoadFailedText(const std::string& why) {
-  std::string text = std::string("Can't load '") + kGlueLibraryName + "'!";
+  std::string text = std::string("Can't load '") + platform::kGlueLibraryFile + "'!";
   if (!why.empty()) text += "\n" + why;
   return text;
 }
@@ -80,33 +79,19 @@ GlueLibrary::~GlueLibrary() {
 void GlueLibrary::Unload() {
   fns_ = GlueExports{};
   if (handle_ != nullptr) {
-    dlclose(handle_);
+    platform::CloseLibrary(handle_);
     handle_ = nullptr;
   }
 }
 
 void* GlueLibrary::Open(const std::string& programDir, const std::string& path, std::string* why) {
-  dlerror();
-  if (!path.empty()) {
-    void* h = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (h == nullptr) {
-      const char* e = dlerror();
-      *why = e != nullptr ? e : "";
-    }
-    return h;
-  }
+  if (!path.empty()) return platform::LoadLibraryAt(path, why);
   if (!programDir.empty()) {
-    std::string beside = programDir + "/" + kGlueLibraryName;
-    void* h = dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL);
+    std::string beside = programDir + "/" + platform::kGlueLibraryFile;
+    void* h = platform::LoadLibraryAt(beside, nullptr);
     if (h != nullptr) return h;
-    dlerror();
   }
-  void* h = dlopen(kGlueLibraryName, RTLD_NOW | RTLD_LOCAL);
-  if (h == nullptr) {
-    const char* e = dlerror();
-    *why = e != nullptr ? e : "";
-  }
-  return h;
+  return platform::LoadLibraryAt(platform::kGlueLibraryFile, why);
 }
 
 std::vector<std::string> GlueLibrary::Load(const std::string& programDir, const std::string& path) {

@@ -69,7 +69,7 @@ std::string StatusText(const MIRELK_DATA& entry, const GridLookups& lookups) {
   if (cause.empty()) {
     long status = -1;
     if (!ReadLong(FieldText(entry, kMdDeviceStatus), status) || status != 0) return std::string();
-    cause = "0";
+    cause.assign(1, '0');  // not = "0": GCC 12 -O2 warns falsely (-Wrestrict) on that
   }
   if (!AllHex(cause) || cause.size() > 4) return cause;
   int code = static_cast<int>(std::strtol(cause.c_str(), nullptr, 16));

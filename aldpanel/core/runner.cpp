@@ -1,20 +1,12 @@
 #include "aldpanel/core/runner.h"
 
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <chrono>
 #include <cstdlib>
-#include <cstring>
 #include <thread>
 #include <vector>
 
+#include "aldpanel/core/platform.h"
 #include "aldpanel/core/startup.h"
-
-extern char** environ;
 
 namespace aldpanel {
 
@@ -56,37 +48,21 @@ std::string BusyStartFailedText(const std::string& program, const std::string& w
 }
 
 int ProcessRunnerHost::StartBusyWindow(const std::vector<std::string>& args, std::string* why) {
-  std::vector<std::string> owned;
-  owned.reserve(args.size() + 1);
-  owned.push_back(busyProgram_);
-  owned.insert(owned.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (std::string& a : owned) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  pid_t pid = -1;
-  int rc = posix_spawn(&pid, busyProgram_.c_str(), nullptr, nullptr, argv.data(), environ);
-  if (rc != 0) {
-    if (why != nullptr) *why = busyProgram_ + ": " + std::strerror(rc);
-    return -1;
-  }
-  return static_cast<int>(pid);
+  return platform::StartProgram(busyProgram_, args, why);
 }
 
 void ProcessRunnerHost::EndBusyWindow(int pid) {
   if (pid <= 0) return;
-  int status = 0;
-  pid_t done = waitpid(pid, &status, WNOHANG);
-  if (done == pid || (done < 0 && errno == ECHILD)) return;  // it closed by itself
-  kill(pid, SIGTERM);
+  if (!platform::ProgramRuns(pid)) return;  // it closed by itself
+  platform::TerminateProgram(pid, false);
   // A window program that ignores the request is ended for good after a
   // second; the child is reaped either way so no zombie stays behind.
   for (int i = 0; i < 100; ++i) {
-    done = waitpid(pid, &status, WNOHANG);
-    if (done == pid || (done < 0 && errno == ECHILD)) return;
+    if (!platform::ProgramRuns(pid)) return;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
-  kill(pid, SIGKILL);
-  waitpid(pid, &status, 0);
+  platform::TerminateProgram(pid, true);
+  platform::ReapProgram(pid);
 }
 
 void ProcessRunnerHost::Pause(int milliseconds) {
@@ -151,7 +127,7 @@ int OperationRunner::CallExport(int code, int* out, const std::string& a, const 
 int OperationRunner::Run(int code, int* out, const std::string& a, const std::string& b, int x,
                          int y, int z, const std::string& title) {
   lastFault_.clear();
-  if (!workDir_.empty() && ::chdir(workDir_.c_str()) != 0) {
+  if (!workDir_.empty() && !platform::ChangeDirectory(workDir_)) {
     // The operation itself names its files by full path; a working
     // directory that vanished does not stop it.
   }

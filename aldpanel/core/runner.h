@@ -75,10 +75,10 @@ class RunnerHost {
   virtual void ShowMessage(MessageIcon icon, const std::string& title, const std::string& text) = 0;
 };
 
-// The real process handling for this platform: starts `busyProgram` (the
-// notebox beside aldpanel) with posix_spawn, pauses with a sleep, ends the
-// busy window with SIGTERM (SIGKILL when it does not go within a second) and
-// reaps it. ShowMessage stays for the windows to supply.
+// The real process handling for this platform (platform.h): starts
+// `busyProgram` (the notebox beside aldpanel), pauses with a sleep, asks the
+// busy window to end (ends it outright when it does not go within a second)
+// and reaps it. ShowMessage stays for the windows to supply.
 class ProcessRunnerHost : public RunnerHost {
  public:
   explicit ProcessRunnerHost(std::string busyProgram) : busyProgram_(std::move(busyProgram)) {}

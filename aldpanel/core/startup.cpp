@@ -1,9 +1,5 @@
 #include "aldpanel/core/startup.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -11,6 +7,7 @@
 #include <system_error>
 
 #include "aldpanel/core/config.h"
+#include "aldpanel/core/platform.h"
 
 namespace fs = std::filesystem;
 
@@ -24,12 +21,11 @@ std::string Join(const std::string& dir, const std::string& name) {
 }
 
 bool Readable(const std::string& path) {
-  return ::access(path.c_str(), R_OK) == 0;
+  return platform::IsReadable(path);
 }
 
 bool IsDirectory(const std::string& path) {
-  struct stat st;
-  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  return platform::IsDirectory(path);
 }
 
 std::string NonEmpty(const EnvLookup& env, const char* name) {
@@ -102,10 +98,7 @@ StartupPaths ResolveStartupPaths(const std::string& programDir, const std::strin
 }
 
 std::string RunningProgramDir() {
-  std::error_code ec;
-  fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-  if (ec) return {};
-  return exe.parent_path().string();
+  return platform::ProgramDir();
 }
 
 bool PrepareWorkDir(const StartupPaths& paths, std::string* why) {
@@ -149,30 +142,30 @@ int DebugOutput::Apply(int mode, const StartupPaths& paths) {
   int out = -1;
   int err = -1;
   if (mode == 0) {
-    out = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-    err = out >= 0 ? ::dup(out) : -1;
+    out = platform::OpenNullForWriting();
+    err = out >= 0 ? platform::Duplicate(out) : -1;
   } else if (mode == 1) {
     mode_ = 1;
     return mode_;
   } else if (mode == 2 || mode == 3) {
     const std::string& out_path = mode == 2 ? paths.logOut : paths.logTmpOut;
     const std::string& err_path = mode == 2 ? paths.logErr : paths.logTmpErr;
-    ::unlink(out_path.c_str());
-    ::unlink(err_path.c_str());
-    out = ::open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    err = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    platform::RemoveFile(out_path);
+    platform::RemoveFile(err_path);
+    out = platform::OpenForWriting(out_path);
+    err = platform::OpenForWriting(err_path);
   }
   if (out < 0 || err < 0) {
-    if (out >= 0) ::close(out);
-    if (err >= 0) ::close(err);
+    if (out >= 0) platform::Close(out);
+    if (err >= 0) platform::Close(err);
     return mode_;
   }
-  savedOut_ = ::dup(STDOUT_FILENO);
-  savedErr_ = ::dup(STDERR_FILENO);
-  ::dup2(out, STDOUT_FILENO);
-  ::dup2(err, STDERR_FILENO);
-  ::close(out);
-  ::close(err);
+  savedOut_ = platform::Duplicate(platform::kStdOut);
+  savedErr_ = platform::Duplicate(platform::kStdErr);
+  platform::Redirect(out, platform::kStdOut);
+  platform::Redirect(err, platform::kStdErr);
+  platform::Close(out);
+  platform::Close(err);
   mode_ = mode;
   return mode_;
 }
@@ -181,13 +174,13 @@ void DebugOutput::Finish() {
   std::fflush(stdout);
   std::fflush(stderr);
   if (savedOut_ >= 0) {
-    ::dup2(savedOut_, STDOUT_FILENO);
-    ::close(savedOut_);
+    platform::Redirect(savedOut_, platform::kStdOut);
+    platform::Close(savedOut_);
     savedOut_ = -1;
   }
   if (savedErr_ >= 0) {
-    ::dup2(savedErr_, STDERR_FILENO);
-    ::close(savedErr_);
+    platform::Redirect(savedErr_, platform::kStdErr);
+    platform::Close(savedErr_);
     savedErr_ = -1;
   }
   if (mode_ == 3) {

@@ -22,7 +22,6 @@ namespace aldpanel {
 inline constexpr const char* kProductName = "ALD Field Controller";
 inline constexpr const char* kProgramName = "aldpanel";
 inline constexpr const char* kBusyProgramName = "notebox";
-inline constexpr const char* kGlueLibraryName = "libaldglue.so";
 
 // Reads an environment variable; null when unset. Tests pass their own.
 using EnvLookup = std::function<const char*(const char*)>;
@@ -52,7 +51,7 @@ struct StartupPaths {
 StartupPaths ResolveStartupPaths(const std::string& programDir, const std::string& currentDir,
                                  const EnvLookup& env);
 
-// The folder of the running program (from /proc/self/exe); "" when unknown.
+// The folder of the running program; "" when unknown.
 std::string RunningProgramDir();
 
 // Creates the working directory and its "tmp" (existing ones are no error),
