@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <limits>
 #include <string>
 #include <system_error>
@@ -101,6 +102,42 @@ bool FindUsbParent(const fs::path& tty, const fs::path& stop, UsbParent& parent)
   return false;
 }
 
+// The tty of the usb-serial bus whose USB device `accept` takes; of several,
+// that of the first interface (a chip with several UARTs has one tty per
+// interface, and the adapter's usual naming takes the first), then the
+// lowest tty number. -1 when none; `readable` false when the bus's folder
+// cannot be read. `chosen`, when not null, gets the chosen tty's device.
+long BestUsbTty(const std::string& sysfsRoot, const std::function<bool(const UsbParent&)>& accept,
+                bool& readable, UsbParent* chosen) {
+  const fs::path devices = fs::path(sysfsRoot) / "bus" / "usb-serial" / "devices";
+  std::error_code ec;
+  fs::directory_iterator it(devices, ec);
+  readable = !ec;
+  if (ec) return -1;
+  std::error_code rootEc;
+  fs::path stop = fs::canonical(sysfsRoot, rootEc);
+  if (rootEc) stop = fs::path(sysfsRoot);
+
+  long bestInterface = std::numeric_limits<long>::max();
+  long bestIndex = -1;
+  for (; it != fs::directory_iterator(); it.increment(ec)) {
+    if (ec) break;
+    const long k = TtyIndex(it->path().filename().string());
+    if (k < 0) continue;
+    std::error_code linkEc;
+    const fs::path tty = fs::canonical(it->path(), linkEc);
+    if (linkEc) continue;
+    UsbParent parent;
+    if (!FindUsbParent(tty, stop, parent) || !accept(parent)) continue;
+    if (parent.interface < bestInterface || (parent.interface == bestInterface && k < bestIndex)) {
+      bestInterface = parent.interface;
+      bestIndex = k;
+      if (chosen != nullptr) *chosen = parent;
+    }
+  }
+  return bestIndex;
+}
+
 }  // namespace
 
 PosixPlatform::PosixPlatform(std::string sysfsRoot, std::string devRoot)
@@ -111,93 +148,52 @@ int PosixPlatform::ExplicitPortNumber() {
 }
 
 int PosixPlatform::LookupPortNumber(uint16_t vid, uint16_t pid, const char* serial) {
-  const fs::path devices = fs::path(sysfsRoot_) / "bus" / "usb-serial" / "devices";
-  std::error_code ec;
-  fs::directory_iterator it(devices, ec);
-  if (ec) {
+  bool readable = false;
+  const long index = BestUsbTty(
+      sysfsRoot_,
+      [&](const UsbParent& parent) {
+        long v = -1;
+        long p = -1;
+        if (!ReadHex(parent.device / "idVendor", v) || v != vid) return false;
+        if (!ReadHex(parent.device / "idProduct", p) || p != pid) return false;
+        std::string deviceSerial;
+        ReadAttribute(parent.device / "serial", deviceSerial);  // absent: no serial number
+        return SameSerial(deviceSerial, serial);
+      },
+      readable, nullptr);
+  if (!readable) {
     printf("Open USB key failed!\n");
     return -1;
   }
-
-  std::error_code rootEc;
-  fs::path stop = fs::canonical(sysfsRoot_, rootEc);
-  if (rootEc) stop = fs::path(sysfsRoot_);
-
-  // A chip with several UARTs has one tty per interface; like the adapter's
-  // usual naming, the first interface wins, then the lowest tty number.
-  long bestInterface = std::numeric_limits<long>::max();
-  long bestIndex = -1;
-  for (; it != fs::directory_iterator(); it.increment(ec)) {
-    if (ec) break;
-    const long k = TtyIndex(it->path().filename().string());
-    if (k < 0) continue;
-    std::error_code linkEc;
-    const fs::path tty = fs::canonical(it->path(), linkEc);
-    if (linkEc) continue;
-    UsbParent parent;
-    if (!FindUsbParent(tty, stop, parent)) continue;
-    long v = -1;
-    long p = -1;
-    if (!ReadHex(parent.device / "idVendor", v) || v != vid) continue;
-    if (!ReadHex(parent.device / "idProduct", p) || p != pid) continue;
-    std::string deviceSerial;
-    ReadAttribute(parent.device / "serial", deviceSerial);  // absent: no serial number
-    if (!SameSerial(deviceSerial, serial)) continue;
-    if (parent.interface < bestInterface || (parent.interface == bestInterface && k < bestIndex)) {
-      bestInterface = parent.interface;
-      bestIndex = k;
-    }
-  }
-
-  if (bestIndex < 0) {
+  if (index < 0) {
     printf("Open Port key failed!\n");
     return -1;
   }
-  return static_cast<int>(bestIndex + 1);
+  return static_cast<int>(index + 1);
 }
 
 int PosixPlatform::LookupPortWithoutChip() {
-  const fs::path devices = fs::path(sysfsRoot_) / "bus" / "usb-serial" / "devices";
-  std::error_code ec;
-  fs::directory_iterator it(devices, ec);
-  if (ec) return -1;
-  std::error_code rootEc;
-  fs::path stop = fs::canonical(sysfsRoot_, rootEc);
-  if (rootEc) stop = fs::path(sysfsRoot_);
-
-  long bestInterface = std::numeric_limits<long>::max();
-  long bestIndex = -1;
-  long bestPid = 0;
-  std::string bestSerial;
-  for (; it != fs::directory_iterator(); it.increment(ec)) {
-    if (ec) break;
-    const long k = TtyIndex(it->path().filename().string());
-    if (k < 0) continue;
-    std::error_code linkEc;
-    const fs::path tty = fs::canonical(it->path(), linkEc);
-    if (linkEc) continue;
-    UsbParent parent;
-    if (!FindUsbParent(tty, stop, parent)) continue;
-    long v = -1;
-    long p = -1;
-    if (!ReadHex(parent.device / "idVendor", v) || v != kSiliconLabsVid) continue;
-    if (!ReadHex(parent.device / "idProduct", p) || p < 0 || p > 0xFFFF ||
-        !IsCp210xProductId(static_cast<uint16_t>(p))) {
-      continue;
-    }
-    if (parent.interface < bestInterface || (parent.interface == bestInterface && k < bestIndex)) {
-      bestInterface = parent.interface;
-      bestIndex = k;
-      bestPid = p;
-      bestSerial.clear();
-      ReadAttribute(parent.device / "serial", bestSerial);
-    }
-  }
-  if (bestIndex < 0) return -1;
+  bool readable = false;
+  UsbParent chosen;
+  const long index = BestUsbTty(
+      sysfsRoot_,
+      [](const UsbParent& parent) {
+        long v = -1;
+        long p = -1;
+        if (!ReadHex(parent.device / "idVendor", v) || v != kSiliconLabsVid) return false;
+        return ReadHex(parent.device / "idProduct", p) && p >= 0 && p <= 0xFFFF &&
+               IsCp210xProductId(static_cast<uint16_t>(p));
+      },
+      readable, &chosen);
+  if (index < 0) return -1;
+  long pid = 0;
+  ReadHex(chosen.device / "idProduct", pid);
+  std::string serial;
+  ReadAttribute(chosen.device / "serial", serial);
   printf("Adapter port %s/%s%ld found without its bridge chip (vid %04x, pid %04lx, serial %s)\n",
-         devRoot_.c_str(), kTtyPrefix, bestIndex, static_cast<unsigned>(kSiliconLabsVid), bestPid,
-         bestSerial.c_str());
-  return static_cast<int>(bestIndex + 1);
+         devRoot_.c_str(), kTtyPrefix, index, static_cast<unsigned>(kSiliconLabsVid), pid,
+         serial.c_str());
+  return static_cast<int>(index + 1);
 }
 
 std::string PosixPlatform::PortPath(int portNumber) const {
