@@ -1,5 +1,5 @@
 // aldpanel: the operator program.
-//   aldpanel [--lib PATH] [--screenshot FILE]
+//   aldpanel [--lib PATH] [--screenshot FILE [--screenshot-tma FILE]]
 // --lib PATH loads that interface library instead of libaldglue.so beside
 // the program. --screenshot FILE scans the line without asking, selects the
 // first row, saves a picture of the main window as FILE (PNG) and exits:
@@ -35,9 +35,13 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(aldpanel::kProgramName);
   aldpanel::StartOptions options;
   QString screenshot;
+  QString tmaScreenshot;
   for (int i = 1; i + 1 < argc; ++i) {
     if (std::strcmp(argv[i], "--lib") == 0) options.libraryPath = argv[i + 1];
     if (std::strcmp(argv[i], "--screenshot") == 0) screenshot = QString::fromLocal8Bit(argv[i + 1]);
+    if (std::strcmp(argv[i], "--screenshot-tma") == 0) {
+      tmaScreenshot = QString::fromLocal8Bit(argv[i + 1]);
+    }
   }
   if (!screenshot.isEmpty()) {
     options.unattended = true;
@@ -47,16 +51,29 @@ int main(int argc, char** argv) {
   aldpanel::MainWindow& window = panel.window();
   window.show();
   if (!screenshot.isEmpty()) {
-    QTimer::singleShot(200, &window, [&window, screenshot] {
+    QTimer::singleShot(200, &window, [&window, screenshot, tmaScreenshot] {
       window.ScanDevice();
       window.resize(1560, 540);
       window.retGrid()->setCurrentCell(0, 0);
       window.retGrid()->setFocus();
-      QTimer::singleShot(300, &window, [&window, screenshot] {
+      QTimer::singleShot(300, &window, [&window, screenshot, tmaScreenshot] {
         bool saved = window.grab().save(screenshot, "PNG");
         std::fprintf(stderr, "%s %s\n", saved ? "saved" : "could not save",
                      screenshot.toLocal8Bit().constData());
-        QApplication::exit(saved ? 0 : 1);
+        if (!saved || tmaScreenshot.isEmpty()) {
+          QApplication::exit(saved ? 0 : 1);
+          return;
+        }
+        // The same scan's TMA units, on their own tab.
+        window.tabs()->setCurrentWidget(window.tmaTab());
+        window.tmaGrid()->setCurrentCell(0, 0);
+        window.tmaGrid()->setFocus();
+        QTimer::singleShot(300, &window, [&window, tmaScreenshot] {
+          const bool tmaSaved = window.grab().save(tmaScreenshot, "PNG");
+          std::fprintf(stderr, "%s %s\n", tmaSaved ? "saved" : "could not save",
+                       tmaScreenshot.toLocal8Bit().constData());
+          QApplication::exit(tmaSaved ? 0 : 1);
+        });
       });
     });
   }

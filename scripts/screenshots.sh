@@ -7,12 +7,14 @@
 # Needs xvfb-run (Debian: xvfb, xauth) and a font (fonts-dejavu-core). The
 # program runs on the in-process simulator on the virtual clock, with its own
 # temporary data directory and shared words, so nothing of the user's is
-# touched. Writes docs/aldpanel-main-window.png.
+# touched. Writes docs/aldpanel-main-window.png (the RET tab) and
+# docs/aldpanel-main-window-tma.png (the TMA tab of the same scan).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build}
 build=$(cd "$build" && pwd)
 out="$root/docs/aldpanel-main-window.png"
+out_tma="$root/docs/aldpanel-main-window-tma.png"
 if ! command -v xvfb-run > /dev/null; then
   echo "screenshots.sh: xvfb-run is missing (apt-get install xvfb xauth)" >&2
   exit 1
@@ -24,5 +26,6 @@ XDG_DATA_HOME="$data" XDG_RUNTIME_DIR="$data" \
   ALDLINK_SIM="$root/sites/demo.site" ALDLINK_SIM_CLOCK=virtual \
   ALDGLUE_SHM_NAME="/aldpanel-screenshot-$$" QT_QPA_PLATFORM=xcb \
   xvfb-run -a -s "-screen 0 1920x1080x24" \
-  "$build/bin/aldpanel" --screenshot "$out" > /dev/null
+  "$build/bin/aldpanel" --screenshot "$out" --screenshot-tma "$out_tma" > /dev/null
 echo "$out"
+echo "$out_tma"
