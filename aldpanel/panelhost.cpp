@@ -3,7 +3,10 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDialog>
+#include <QDir>
+#include <QFileDialog>
 #include <QMessageBox>
+#include <QStringList>
 
 namespace aldpanel {
 
@@ -59,6 +62,50 @@ int QtPanelHost::ExecDialog(QDialog& dialog) {
 
 void QtPanelHost::OpenUrl(const QUrl& url) {
   QDesktopServices::openUrl(url);
+}
+
+QString QtFileFilter(const std::string& filter) {
+  // Captions sit at the even places; the pattern lists after them repeat
+  // what the caption already names in brackets.
+  QStringList parts = QString::fromStdString(filter).split('|');
+  QStringList captions;
+  for (int i = 0; i < parts.size(); i += 2) {
+    if (!parts[i].isEmpty()) captions << parts[i];
+  }
+  return captions.join(";;");
+}
+
+namespace {
+
+// The dialogs may move the process's current directory on some platforms;
+// every path the program uses is relative to the one it had.
+class KeepCurrentDir {
+ public:
+  KeepCurrentDir() : dir_(QDir::currentPath()) {}
+  ~KeepCurrentDir() { QDir::setCurrent(dir_); }
+
+ private:
+  QString dir_;
+};
+
+}  // namespace
+
+std::string QtPanelHost::ChooseOpenFile(const std::string& title, const std::string& filter) {
+  KeepCurrentDir keep;
+  QWidget* parent = parent_ != nullptr ? parent_ : QApplication::activeWindow();
+  QString path = QFileDialog::getOpenFileName(parent, QString::fromStdString(title), QString(),
+                                              QtFileFilter(filter));
+  return path.toStdString();
+}
+
+std::string QtPanelHost::ChooseSaveFile(const std::string& title, const std::string& fileName,
+                                        const std::string& filter) {
+  KeepCurrentDir keep;
+  QWidget* parent = parent_ != nullptr ? parent_ : QApplication::activeWindow();
+  QString path =
+      QFileDialog::getSaveFileName(parent, QString::fromStdString(title),
+                                   QString::fromStdString(fileName), QtFileFilter(filter));
+  return path.toStdString();
 }
 
 void BusyHold::EndBusyWindow(int pid) {

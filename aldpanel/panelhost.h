@@ -24,7 +24,18 @@ class PanelHost : public RunnerHost {
   virtual int ExecDialog(QDialog& dialog) = 0;
   // Opens a web address with the system's browser.
   virtual void OpenUrl(const QUrl& url) = 0;
+  // File choices. `filter` is in the program's own form, pairs of a caption
+  // and patterns separated by "|" ("CSV files (*.csv)|*.csv|All files
+  // (*.*)|*.*"). The chosen path, "" when the operator cancels. The working
+  // directory is current again afterwards, whatever the dialog did.
+  virtual std::string ChooseOpenFile(const std::string& title, const std::string& filter) = 0;
+  virtual std::string ChooseSaveFile(const std::string& title, const std::string& fileName,
+                                     const std::string& filter) = 0;
 };
+
+// The program's "caption|patterns|caption|patterns" filter as the toolkit
+// wants it: the captions (which name their patterns) separated by ";;".
+QString QtFileFilter(const std::string& filter);
 
 // The real surroundings: Qt message boxes over `parent` (when set), the busy
 // window program started beside the operator program, a real pause.
@@ -40,6 +51,9 @@ class QtPanelHost : public PanelHost {
   bool Ask(const std::string& title, const std::string& text) override;
   int ExecDialog(QDialog& dialog) override;
   void OpenUrl(const QUrl& url) override;
+  std::string ChooseOpenFile(const std::string& title, const std::string& filter) override;
+  std::string ChooseSaveFile(const std::string& title, const std::string& fileName,
+                             const std::string& filter) override;
 
  private:
   // The process part of the real host; messages are the windows' own.

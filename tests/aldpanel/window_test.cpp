@@ -29,90 +29,14 @@
 #include "aldpanel/devicesettingwindow.h"
 #include "aldpanel/mainwindow.h"
 #include "aldpanel/scanresultdialog.h"
+#include "tests/aldpanel/fixture.h"
 
 using namespace aldpanel;
+using namespace aldpanel::test;
 
 namespace {
 
-// The interface library, loaded once and never released: unloading it would
-// orphan its device registry, which lives until the process ends.
-GlueLibrary* const g_glue = new GlueLibrary;
-
-// Everything the window asked of the world and of the library, in order.
-std::vector<std::string> g_log;
 GlueExports g_real;
-
-void Log(const std::string& line) {
-  g_log.push_back(line);
-}
-
-bool Logged(const std::string& line) {
-  for (const std::string& l : g_log) {
-    if (l == line) return true;
-  }
-  return false;
-}
-
-int IndexOf(const std::string& line) {
-  for (size_t i = 0; i < g_log.size(); ++i) {
-    if (g_log[i] == line) return static_cast<int>(i);
-  }
-  return -1;
-}
-
-// The log, for a failing check's message.
-std::string Dump() {
-  std::string out;
-  for (const std::string& l : g_log) out += "\n  " + l;
-  return out;
-}
-
-int CountOf(const std::string& prefix) {
-  int n = 0;
-  for (const std::string& l : g_log) n += l.rfind(prefix, 0) == 0 ? 1 : 0;
-  return n;
-}
-
-class TestHost : public PanelHost {
- public:
-  int StartBusyWindow(const std::vector<std::string>& args, std::string* why) override {
-    std::string line = "start";
-    for (const std::string& a : args) line += " [" + a + "]";
-    Log(line);
-    if (failStart) {
-      if (why != nullptr) *why = "no such program";
-      return -1;
-    }
-    return 4242;
-  }
-  void EndBusyWindow(int pid) override { Log("end " + std::to_string(pid)); }
-  void Pause(int milliseconds) override { Log("pause " + std::to_string(milliseconds)); }
-  void ShowMessage(MessageIcon icon, const std::string& title, const std::string& text) override {
-    const char* names[] = {"information", "warning", "error", "question"};
-    Log("message " + std::string(names[static_cast<int>(icon)]) + " [" + title + "] " + text);
-  }
-  bool Ask(const std::string& title, const std::string& text) override {
-    Log("ask [" + title + "] " + text);
-    bool answer = answers.empty() ? true : answers.front();
-    if (!answers.empty()) answers.pop_front();
-    return answer;
-  }
-  int ExecDialog(QDialog& dialog) override {
-    Log("dialog " + dialog.objectName().toStdString());
-    lastDialogText.clear();
-    if (auto* scan = qobject_cast<ScanResultDialog*>(&dialog)) {
-      lastDialogText = scan->text().toStdString();
-      lastDialogTitle = scan->windowTitle().toStdString();
-    }
-    return QDialog::Accepted;
-  }
-  void OpenUrl(const QUrl& url) override { Log("url " + url.toString().toStdString()); }
-
-  std::deque<bool> answers;
-  bool failStart = false;
-  std::string lastDialogText;
-  std::string lastDialogTitle;
-};
 
 // Recording wrappers of the exports the tests check.
 int RecScanMain(int depth, int assign) {
@@ -182,56 +106,6 @@ const char* FakeCountText() {
   return "0/0/1/30";
 }
 
-void Put(MIRELK_DATA& e, int field, const std::string& text) {
-  std::memset(e.field[field], 0, kMirelkFieldSize);
-  std::strncpy(e.field[field], text.c_str(), kMirelkFieldSize - 1);
-}
-
-void WriteFile(const QString& path, const char* text) {
-  QFile f(path);
-  QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-  f.write(text);
-}
-
-QString ReadFile(const QString& path) {
-  QFile f(path);
-  if (!f.open(QIODevice::ReadOnly)) return QString();
-  return QString::fromUtf8(f.readAll());
-}
-
-QStringList Column(QTableWidget* grid, int column, int rows) {
-  QStringList out;
-  for (int r = 0; r < rows; ++r) {
-    QTableWidgetItem* item = grid->item(r, column);
-    out << (item != nullptr ? item->text() : QString());
-  }
-  return out;
-}
-
-int FilledRows(QTableWidget* grid, int addressColumn) {
-  int n = 0;
-  for (int r = 0; r < grid->rowCount(); ++r) {
-    QTableWidgetItem* item = grid->item(r, addressColumn);
-    if (item != nullptr && !item->text().isEmpty()) ++n;
-  }
-  return n;
-}
-
-// The row of `grid` whose address and subunit are these; -1 when none.
-int RowOf(MainWindow& w, QTableWidget* grid, int addressColumn, const QString& address,
-          const std::string& subunit) {
-  const std::vector<std::string>& subs =
-      grid == w.retGrid() ? w.retRowSubunits() : w.tmaRowSubunits();
-  for (int r = 0; r < grid->rowCount(); ++r) {
-    QTableWidgetItem* item = grid->item(r, addressColumn);
-    if (item != nullptr && item->text() == address && static_cast<size_t>(r) < subs.size() &&
-        subs[static_cast<size_t>(r)] == subunit) {
-      return r;
-    }
-  }
-  return -1;
-}
-
 }  // namespace
 
 class WindowTest : public QObject {
@@ -239,22 +113,12 @@ class WindowTest : public QObject {
 
  private:
   std::unique_ptr<QTemporaryDir> dir_;
-  GlueLibrary& glue_ = *g_glue;
+  GlueLibrary& glue_ = SharedGlue();
   GlueExports realExports_;
   TestHost host_;
   std::unique_ptr<MainWindow> window_;
 
-  PanelContext Context() {
-    PanelContext c;
-    std::string work = dir_->path().toStdString();
-    c.paths.workDir = work;
-    c.paths.tempDir = work + "/tmp";
-    c.paths.configPath = work + "/mirelk.conf";
-    c.glue = &glue_;
-    c.host = &host_;
-    c.decimalSeparator = '.';
-    return c;
-  }
+  PanelContext Context() { return MakeContext(dir_->path(), host_); }
 
   // Wraps the exports the tests watch.
   void Wrap() {
@@ -282,7 +146,7 @@ class WindowTest : public QObject {
  private slots:
   void initTestCase() {
     QVERIFY2(std::getenv("ALDLINK_SIM") != nullptr, "the tests need ALDLINK_SIM");
-    std::vector<std::string> messages = glue_.Load("", ALDGLUE_LIBRARY);
+    std::vector<std::string> messages = LoadSharedGlue();
     QVERIFY2(messages.empty(), messages.empty() ? "" : messages.front().c_str());
     realExports_ = glue_.exports();
   }
@@ -290,17 +154,10 @@ class WindowTest : public QObject {
   void init() {
     dir_ = std::make_unique<QTemporaryDir>();
     QVERIFY(dir_->isValid());
-    QDir work(dir_->path());
-    QVERIFY(work.mkpath("tmp"));
-    QVERIFY(work.mkpath("data"));
-    WriteFile(work.filePath("data/error_code.tbl"), "0=OK\n14=Not calibrated\n-111=Not run\n");
-    WriteFile(work.filePath("data/vendor_short_name.tbl"), "KA=Kay\nEM=Em\n");
-    WriteFile(work.filePath("data/vendor_full_name.tbl"), "KA=Kay Antennas Ltd\n");
-    WriteFile(work.filePath("data/model_full_name.tbl"), "EA-1865-16=EA 1865 16 dBi\n");
-    g_log.clear();
+    WriteStandardData(dir_->path());
+    ClearLog();
     g_fakeTable.clear();
-    host_.answers.clear();
-    host_.failStart = false;
+    host_.Reset();
     // The library stays loaded for the whole run (unloading it would orphan
     // its device registry); each test starts from its real exports.
     glue_.mutableExports() = realExports_;
@@ -333,7 +190,7 @@ class WindowTest : public QObject {
     // its devices and reports that the add did not grow it by one entry:
     // the failure is shown, the grids are not refilled, the dialog stays.
     Scan();
-    g_log.clear();
+    ClearLog();
     dialog->vendorCode()->setText("EM");
     dialog->serialNumber()->setText("12345678");
     dialog->addButton()->click();
@@ -361,13 +218,13 @@ class WindowTest : public QObject {
     w.show();
     QVERIFY(w.portLabel()->text().startsWith("Port : simulator ("));
     // Nothing selected: the row buttons do nothing at all.
-    g_log.clear();
+    ClearLog();
     w.SelfTest();
     w.ResetSoftware();
     w.ClearAlarm();
     QSignalSpy edits(&w, &MainWindow::editRequested);
     w.Edit();
-    QVERIFY(g_log.empty());
+    QVERIFY(LogLines().empty());
     QCOMPARE(edits.count(), 0);
   }
 
@@ -463,7 +320,7 @@ class WindowTest : public QObject {
     w.retGrid()->setCurrentCell(row, 0);
     QCOMPARE(w.SelectedAddress(), 3);
     QCOMPARE(w.SelectedSubunit(), 2);
-    g_log.clear();
+    ClearLog();
     w.SelfTest();
     QVERIFY(Logged("start [Self Test]"));
     QVERIFY(Logged("selfTest 3"));
@@ -471,7 +328,7 @@ class WindowTest : public QObject {
     QVERIFY(IndexOf("getMirelkData") > IndexOf("selfTest 3"));
     QVERIFY(Logged("message information [Self Test] Process is finished."));
 
-    g_log.clear();
+    ClearLog();
     w.ClearAlarm();
     QVERIFY2(Logged("clearActiveAlarms 3 2"), Dump().c_str());
     QCOMPARE(CountOf("start"), 0);  // alarm clearing is quick: no busy window
@@ -482,11 +339,11 @@ class WindowTest : public QObject {
     row = RowOf(w, w.tmaGrid(), kTmaAddressColumn, "1", "2");
     QVERIFY(row >= 0);
     w.tmaGrid()->setCurrentCell(row, 0);
-    g_log.clear();
+    ClearLog();
     w.SelfTest();
     QVERIFY(Logged("selfTestTMA 1"));
     QCOMPARE(CountOf("selfTest "), 0);
-    g_log.clear();
+    ClearLog();
     w.ClearAlarm();
     QVERIFY(Logged("clearActiveAlarmsTMA 1 2"));
     QCOMPARE(CountOf("clearActiveAlarms "), 0);
@@ -501,7 +358,7 @@ class WindowTest : public QObject {
     QCOMPARE(CountOf("status 4242"), 0);
     // Whatever the runner wrote, the shared status is left finished.
     std::string last;
-    for (const std::string& l : g_log) {
+    for (const std::string& l : LogLines()) {
       if (l.rfind("status ", 0) == 0) last = l;
     }
     QVERIFY2(last.empty() || last.substr(last.size() - 5) == " 1000", Dump().c_str());
@@ -607,7 +464,7 @@ class WindowTest : public QObject {
     Put(e, kMdVendor, "KA");
     g_fakeTable.assign(30, e);
     g_fakeScanResult = 130;
-    g_log.clear();
+    ClearLog();
     Scan();
     int message = IndexOf("message error [Scan Device] 130");
     QVERIFY2(message >= 0, Dump().c_str());
@@ -686,7 +543,7 @@ class WindowTest : public QObject {
 
     // Without the temporary folder the rewrite cannot be made: failure.
     QVERIFY(QDir(dir_->filePath("tmp")).removeRecursively());
-    g_log.clear();
+    ClearLog();
     host_.answers = {true};
     w.LoadDefaultSetting();
     QVERIFY(Logged("message error [Reset to Default Setting] Setting failed."));
@@ -709,7 +566,7 @@ class WindowTest : public QObject {
     QCOMPARE(CountOf("message"), 1);  // the result, whatever the line answered
 
     // Refresh reads the devices again and refills, without a message.
-    g_log.clear();
+    ClearLog();
     w.RefreshDevice();
     QVERIFY(Logged("start [Refresh Device]"));
     QVERIFY(IndexOf("getMirelkData") > IndexOf("refreshMain"));
@@ -718,7 +575,7 @@ class WindowTest : public QObject {
 
     // Our own About window, from the menu and from the logo; the badge
     // opens the standards body's page.
-    g_log.clear();
+    ClearLog();
     w.findChild<QAction*>("MenuAboutItem")->trigger();
     w.findChild<QToolButton*>("ImageLogo")->click();
     QCOMPARE(CountOf("dialog AboutForm"), 2);
@@ -741,7 +598,7 @@ class WindowTest : public QObject {
     Scan();
     QCOMPARE(FilledRows(w.tmaGrid(), kTmaAddressColumn), 3);
     QCOMPARE(FilledRows(w.retGrid(), kRetAddressColumn), 1);
-    g_log.clear();
+    ClearLog();
     // The timer's slot, called at once: nothing waits 25 s.
     QVERIFY(QMetaObject::invokeMethod(w.pollTimer(), "timeout"));
     // The MA TMA (two units) is polled once; the MA RET and the KA TMA never.
