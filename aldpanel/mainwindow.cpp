@@ -26,10 +26,13 @@
 #include <set>
 
 #include "aldpanel/aboutdialog.h"
+#include "aldpanel/adapterconfigureform.h"
 #include "aldpanel/adddevicedialog.h"
 #include "aldpanel/brand.h"
+#include "aldpanel/configuremodelform.h"
 #include "aldpanel/devicesettingwindow.h"
 #include "aldpanel/scanresultdialog.h"
+#include "aldpanel/systemconfigureform.h"
 
 namespace aldpanel {
 namespace {
@@ -193,8 +196,8 @@ void MainWindow::BuildMenus() {
 
   QMenu* file = bar->addMenu("&File");
   file->setObjectName("MenuFile");
-  // The report, catalogue and settings windows come with their own work;
-  // their items are there but not yet enabled.
+  // The report comes with its own work; its item is there but not yet
+  // enabled.
   action(file, "MenuExportSiteReport", "Export Site Report", nullptr)->setEnabled(false);
   file->addSeparator();
   action(file, "MenuExit", "E&xit", &QWidget::close);
@@ -207,9 +210,19 @@ void MainWindow::BuildMenus() {
 
   QMenu* tools = bar->addMenu("&Tools");
   tools->setObjectName("MenuTools");
-  action(tools, "MenuAntennaModel", "Antenna Model Management", nullptr)->setEnabled(false);
-  action(tools, "MenuSystemSetting", "System Setting", nullptr)->setEnabled(false);
-  action(tools, "MenuAdapterSetting", "Adapter Setting", nullptr)->setEnabled(false);
+  action(tools, "MenuAntennaModel", "Antenna Model Management", [this] {
+    ConfigureModelForm form(context_.paths.workDir, context_.paths.tempDir, host_, this);
+    host_.ExecDialog(form);
+  });
+  action(tools, "MenuSystemSetting", "System Setting", [this] {
+    AdapterConfigureForm form(context_.paths.configPath, context_.paths.tempDir, host_, *runner_,
+                              this);
+    host_.ExecDialog(form);
+  });
+  action(tools, "MenuAdapterSetting", "Adapter Setting", [this] {
+    SystemConfigureForm form(glue_, host_, tables_, this);
+    host_.ExecDialog(form);
+  });
   action(tools, "MenuLoadDefault", "&Load Default Setting", &MainWindow::LoadDefaultSetting);
   vendorMenu_ = tools->addMenu("&Vendor Specific");
   vendorMenu_->setObjectName("MenuVendorSpecific");

@@ -147,6 +147,9 @@ std::string Catalogue::VendorDir(const std::string& vendorCode) const {
 bool Catalogue::ListVendors(std::vector<VendorEntry>* vendors) const {
   vendors->clear();
   std::error_code error;
+  // A working directory without a catalogue yet has no vendors; the first
+  // one added makes the tree.
+  if (!fs::exists(Path(kAcfRetDir), error) && !error) return true;
   fs::directory_iterator it(Path(kAcfRetDir), error);
   if (error) return false;
   Tables tables(workDir_);

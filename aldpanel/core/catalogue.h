@@ -62,7 +62,8 @@ class Catalogue {
 
   const std::string& workDir() const { return workDir_; }
 
-  // The vendor folders sorted by code. False when "acf/RET" cannot be read.
+  // The vendor folders sorted by code. False when "acf/RET" cannot be read;
+  // true and none when it is not there yet.
   bool ListVendors(std::vector<VendorEntry>* vendors) const;
   // The models (files ending in ".acf" in any case) of a vendor, sorted by
   // full name, then AISG model name. Empty for a code that is not safe.

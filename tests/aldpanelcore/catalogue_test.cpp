@@ -65,7 +65,11 @@ TEST_F(CatalogueTest, ListsVendorsAndModelsWithTheirNamesVersionsAndSizes) {
 
   EXPECT_TRUE(cat.ListModels("..").empty());
   TempDir empty;
-  std::vector<VendorEntry> none;
+  std::vector<VendorEntry> none = vendors;
+  EXPECT_TRUE(Catalogue(empty.path(), "").ListVendors(&none));
+  EXPECT_TRUE(none.empty());
+  fs::create_directories(empty / "acf");
+  WriteFile(empty / "acf/RET", "a file where the tree belongs");
   EXPECT_FALSE(Catalogue(empty.path(), "").ListVendors(&none));
 }
 
