@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "aldpanel/addmodelform.h"
 #include "aldpanel/addvendorform.h"
@@ -62,16 +63,14 @@ ConfigureModelForm::ConfigureModelForm(const std::string& workDir, const std::st
   grid_->verticalHeader()->hide();
   grid_->verticalHeader()->setDefaultSectionSize(kModelGridRowHeight);
   grid_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-  int width = 0;
   for (int c = 0; c < kModelGridColumns; ++c) {
     grid_->setHorizontalHeaderItem(c, new QTableWidgetItem(kModelGridCaptions[c]));
     grid_->setColumnWidth(c, kModelGridWidths[c]);
-    width += kModelGridWidths[c];
   }
   grid_->horizontalHeader()->setHighlightSections(false);
-  grid_->setMinimumWidth(width + 2 * grid_->frameWidth() + 20);
   grid_->setMinimumHeight(kModelGridMinRows * kModelGridRowHeight +
-                          grid_->horizontalHeader()->sizeHint().height() + 2 * grid_->frameWidth());
+                          grid_->horizontalHeader()->sizeHint().height() + 2 * grid_->frameWidth() +
+                          2);
   groupLayout->addWidget(grid_);
   auto* modelButtons = new QHBoxLayout;
   addModel_ = Button(modelGroup_, "ButtonAdd", "Add");
@@ -140,6 +139,17 @@ void ConfigureModelForm::FillModels() {
       grid_->setItem(static_cast<int>(r), c, item);
     }
   }
+  // The columns keep their usual widths but grow to show a long model name
+  // or a date in a wide font whole.
+  for (int c = 0; c < kModelGridColumns; ++c) {
+    grid_->resizeColumnToContents(c);
+    grid_->setColumnWidth(c, std::max(kModelGridWidths[c], grid_->columnWidth(c)));
+  }
+  // The whole grid in view, ten rows and every column, without scrolling.
+  int width = 0;
+  for (int c = 0; c < kModelGridColumns; ++c) width += grid_->columnWidth(c);
+  grid_->setMinimumWidth(width + 2 * grid_->frameWidth() + 2);
+  if (isVisible()) adjustSize();
   addModel_->setEnabled(!vendor.empty());
   deleteVendor_->setEnabled(!vendor.empty());
   deleteModel_->setEnabled(!models_.empty());

@@ -1,16 +1,21 @@
 // aldpanel: the operator program.
 //   aldpanel [--lib PATH] [--screenshot FILE [--screenshot-tma FILE]]
+//            [--screenshot-catalogue FILE]
 // --lib PATH loads that interface library instead of libaldglue.so beside
 // the program. --screenshot FILE scans the line without asking, selects the
 // first row, saves a picture of the main window as FILE (PNG) and exits:
 // scripts/screenshots.sh uses it for the documentation.
+// --screenshot-catalogue FILE (without --screenshot) saves a picture of the
+// Antenna Model Management window on vendor KA and exits.
 #include <QApplication>
+#include <QListWidget>
 #include <QTableWidget>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "aldpanel/configuremodelform.h"
 #include "aldpanel/panelapp.h"
 
 namespace {
@@ -36,14 +41,18 @@ int main(int argc, char** argv) {
   aldpanel::StartOptions options;
   QString screenshot;
   QString tmaScreenshot;
+  QString catalogueScreenshot;
   for (int i = 1; i + 1 < argc; ++i) {
     if (std::strcmp(argv[i], "--lib") == 0) options.libraryPath = argv[i + 1];
     if (std::strcmp(argv[i], "--screenshot") == 0) screenshot = QString::fromLocal8Bit(argv[i + 1]);
     if (std::strcmp(argv[i], "--screenshot-tma") == 0) {
       tmaScreenshot = QString::fromLocal8Bit(argv[i + 1]);
     }
+    if (std::strcmp(argv[i], "--screenshot-catalogue") == 0) {
+      catalogueScreenshot = QString::fromLocal8Bit(argv[i + 1]);
+    }
   }
-  if (!screenshot.isEmpty()) {
+  if (!screenshot.isEmpty() || !catalogueScreenshot.isEmpty()) {
     options.unattended = true;
     options.applyDebugOutput = false;
   }
@@ -74,6 +83,24 @@ int main(int argc, char** argv) {
                        tmaScreenshot.toLocal8Bit().constData());
           QApplication::exit(tmaSaved ? 0 : 1);
         });
+      });
+    });
+  }
+  if (screenshot.isEmpty() && !catalogueScreenshot.isEmpty()) {
+    QTimer::singleShot(200, &window, [&panel, &window, catalogueScreenshot] {
+      auto* form = new aldpanel::ConfigureModelForm(panel.paths().workDir, panel.paths().tempDir,
+                                                    panel.host(), &window);
+      QListWidget* vendors = form->vendorList();
+      for (int i = 0; i < vendors->count(); ++i) {
+        if (vendors->item(i)->data(Qt::UserRole).toString() == "KA") vendors->setCurrentRow(i);
+      }
+      form->modelGrid()->setCurrentCell(0, 0);
+      form->show();
+      QTimer::singleShot(300, form, [form, catalogueScreenshot] {
+        const bool saved = form->grab().save(catalogueScreenshot, "PNG");
+        std::fprintf(stderr, "%s %s\n", saved ? "saved" : "could not save",
+                     catalogueScreenshot.toLocal8Bit().constData());
+        QApplication::exit(saved ? 0 : 1);
       });
     });
   }

@@ -31,6 +31,7 @@ class PanelApp {
 
   MainWindow& window() { return *window_; }
   GlueLibrary& glue() { return glue_; }
+  PanelHost& host() { return *host_; }
   const StartupPaths& paths() const { return paths_; }
 
  private:
