@@ -417,8 +417,21 @@ bool Catalogue::DeleteModel(const std::string& vendorCode, const std::string& ai
     if (why != nullptr) *why = problem;
     return false;
   }
+  // The listing takes ".acf" in any case; the delete finds the file it
+  // listed.
+  std::string acf = AcfPath(vendorCode, aisgName);
   std::error_code error;
-  if (!fs::remove(AcfPath(vendorCode, aisgName), error)) {
+  if (!fs::exists(acf, error)) {
+    for (fs::directory_iterator it(VendorDir(vendorCode), error), end; !error && it != end;
+         it.increment(error)) {
+      std::string file = it->path().filename().string();
+      if (file.size() == aisgName.size() + 4 && file.compare(0, aisgName.size(), aisgName) == 0 &&
+          Upper(file.substr(aisgName.size())) == ".ACF") {
+        acf = it->path().string();
+      }
+    }
+  }
+  if (!fs::remove(acf, error)) {
     if (why != nullptr) *why = error ? ErrorText(error) : "No such file";
     return false;
   }

@@ -178,6 +178,9 @@ TEST_F(CatalogueTest, ModelRoundTripCopiesBytesWritesVersionAndDeletesTheLine) {
   EXPECT_EQ(ReadFile(dir / "data/model_name_pool/KA_model_full_name.tbl"),
             "#models\nM1=Beta Panel\n");
   EXPECT_FALSE(cat.DeleteModel("KA", "N1"));
+  // A model listed from an upper-case extension is deleted as listed.
+  ASSERT_TRUE(cat.DeleteModel("KA", "A0"));
+  EXPECT_FALSE(Exists(dir / "acf/RET/KA/A0.ACF"));
 
   // The common table is shared by several vendors and keeps its line.
   fs::create_directories(dir / "acf/RET/AN");
