@@ -485,6 +485,35 @@ class CatalogueWindowTest : public QObject {
     QVERIFY(Logged("setPowerValue 0") && Logged("setPinValue 0"));
     QVERIFY(Logged("message information [Adapter Setting] Load default setting success."));
   }
+
+  // Last: the simulated adapter keeps what the window set for the rest of
+  // the process; the test puts back what it found.
+  void adapterSettingReachesTheSimulatedAdapter() {
+    const GlueExports& real = realExports_;
+    const int powerBefore = real.getPowerValue();
+    const int pinBefore = real.getPinValue();
+    QVERIFY(powerBefore == 0 || powerBefore == 1);
+    QVERIFY(pinBefore == 0 || pinBefore == 1);
+    std::pair<Qt::CheckState, Qt::CheckState> shown;
+    host_.onDialog = [&](QDialog& d) {
+      auto* form = qobject_cast<SystemConfigureForm*>(&d);
+      if (form == nullptr) return int(QDialog::Rejected);
+      shown = {form->powerBox()->checkState(), form->pinBox()->checkState()};
+      form->powerBox()->setChecked(powerBefore == 0);
+      form->pinBox()->setChecked(pinBefore == 0);
+      form->setButton()->click();
+      return form->result();
+    };
+    Trigger("MenuAdapterSetting");
+    host_.onDialog = nullptr;
+    QCOMPARE(shown.first, powerBefore == 1 ? Qt::Checked : Qt::Unchecked);
+    QCOMPARE(shown.second, pinBefore == 1 ? Qt::Checked : Qt::Unchecked);
+    QVERIFY2(Logged("message information [Adapter Setting] Setting success."), Dump().c_str());
+    QCOMPARE(real.getPowerValue(), 1 - powerBefore);
+    QCOMPARE(real.getPinValue(), 1 - pinBefore);
+    QCOMPARE(real.setPowerValue(powerBefore), 0);
+    QCOMPARE(real.setPinValue(pinBefore), 0);
+  }
 };
 
 QTEST_MAIN(CatalogueWindowTest)
