@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "aldpanel/core/bands.h"
+#include "aldpanel/core/quarterdb.h"
 
 namespace aldpanel {
 namespace {
@@ -127,10 +128,12 @@ GridRow TmaRow(const MIRELK_DATA& entry, int index, const GridLookups& lookups) 
   row.tableIndex = index;
   row.subunit = FieldText(entry, kMdSubunit);
   std::string vendor = FieldText(entry, kMdVendor);
-  // Quarter decibels shown in whole decibels, cut toward zero.
+  // Quarter decibels shown in decibels with the quarters the value has.
   std::string gain;
   long quarters = 0;
-  if (ReadLong(FieldText(entry, kMdCurrentGain), quarters)) gain = std::to_string(quarters / 4);
+  if (ReadLong(FieldText(entry, kMdCurrentGain), quarters)) {
+    gain = FormatQuarterDb(quarters, lookups.decimalSeparator);
+  }
   std::string mode;
   long modeValue = 0;
   if (ReadLong(FieldText(entry, kMdMode), modeValue)) mode = modeValue == 1 ? "Bypass" : "Normal";
