@@ -117,6 +117,12 @@ std::vector<int> SortedEntryOrder(const MIRELK_DATA* table, int count);
 // table or a count below 1).
 GridRows BuildGridRows(const MIRELK_DATA* table, int count, const GridLookups& lookups);
 
+// The Device Status text of an entry's status and status cause fields: the
+// error text of the cause (two hexadecimal digits), "OK" for a healthy
+// device, empty for a status never read.
+std::string DeviceStatusText(const std::string& statusField, const std::string& causeField,
+                             const GridLookups& lookups);
+
 // The Sector ID as shown: one-based (the stored digits plus one) when
 // `oneBased` and the text holds decimal digits only, else as stored. Works on
 // the digits themselves, so no length overflows.

@@ -1,0 +1,302 @@
+// The TMA detail window, the mode and gain window and the set gain dialog,
+// driven through the main window against the real interface library and the
+// in-process simulated line (tma.site) on the virtual clock. What a window
+// sent is checked by reading the device back through the flat interface.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "aldpanel/mainwindow.h"
+#include "aldpanel/setgaindialog.h"
+#include "aldpanel/tmadetailwindow.h"
+#include "tests/aldpanel/fixture.h"
+
+using namespace aldpanel;
+using namespace aldpanel::test;
+
+namespace {
+
+GlueExports g_real;
+
+int RecSetGain(int a, int s, int g) {
+  Log("setGain " + std::to_string(a) + " " + std::to_string(s) + " " + std::to_string(g));
+  return g_real.setGain(a, s, g);
+}
+int RecSetMode(int a, int s, int m) {
+  Log("setMode " + std::to_string(a) + " " + std::to_string(s) + " " + std::to_string(m));
+  return g_real.setMode(a, s, m);
+}
+int RecSelfTestTma(int a) {
+  Log("selfTestTMA " + std::to_string(a));
+  return g_real.selfTestTMA(a);
+}
+
+// What the device holds now, read through the flat interface.
+int DeviceGain(int address, int subunit) {
+  int gain = -1;
+  int result = g_real.getGain(address, subunit, &gain);
+  return result == 0 ? gain : -1000 - result;
+}
+int DeviceMode(int address, int subunit) {
+  int mode = -1;
+  int result = g_real.getMode(address, subunit, &mode);
+  return result == 0 ? mode : -1000 - result;
+}
+
+}  // namespace
+
+class TmaWindowTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<QTemporaryDir> dir_;
+  GlueLibrary& glue_ = SharedGlue();
+  GlueExports realExports_;
+  TestHost host_;
+  std::unique_ptr<MainWindow> window_;
+
+  struct Unit {
+    int row = -1;
+    int address = -1;
+    int subunit = -1;
+  };
+
+  // Selects the TMA row of this serial number and subunit.
+  Unit Select(const QString& serial, int subunit = 1) {
+    MainWindow& w = *window_;
+    w.tabs()->setCurrentWidget(w.tmaTab());
+    Unit u;
+    for (int r = 0; r < w.tmaGrid()->rowCount(); ++r) {
+      QTableWidgetItem* item = w.tmaGrid()->item(r, 6);
+      if (item != nullptr && item->text() == serial &&
+          w.tmaRowSubunits()[static_cast<size_t>(r)] == std::to_string(subunit)) {
+        u.row = r;
+      }
+    }
+    if (u.row < 0) return u;
+    w.tmaGrid()->setCurrentCell(u.row, 0);
+    u.address = w.tmaGrid()->item(u.row, kTmaAddressColumn)->text().toInt();
+    u.subunit = std::stoi(w.tmaRowSubunits()[static_cast<size_t>(u.row)]);
+    return u;
+  }
+
+  // Opens the detail window of the selected row through the Edit button.
+  TmaDetailWindow* Edit() {
+    window_->Edit();
+    return window_->tmaDetailWindow();
+  }
+
+ private slots:
+  void initTestCase() {
+    QVERIFY2(std::getenv("ALDLINK_SIM") != nullptr, "the tests need ALDLINK_SIM");
+    std::vector<std::string> messages = LoadSharedGlue();
+    QVERIFY2(messages.empty(), messages.empty() ? "" : messages.front().c_str());
+    realExports_ = glue_.exports();
+  }
+
+  void init() {
+    dir_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir_->isValid());
+    WriteStandardData(dir_->path());
+    host_.Reset();
+    glue_.mutableExports() = realExports_;
+    GlueExports& ex = glue_.mutableExports();
+    g_real = ex;
+    ex.setGain = RecSetGain;
+    ex.setMode = RecSetMode;
+    ex.selfTestTMA = RecSelfTestTma;
+    window_ = std::make_unique<MainWindow>(MakeContext(dir_->path(), host_));
+    host_.answers = {true};
+    window_->ScanDevice();
+    ClearLog();
+  }
+
+  void cleanup() { window_.reset(); }
+
+  void detailWindowShowsQuarterGainsRangeBandsAndType() {
+    MainWindow& w = *window_;
+    Unit u = Select("TQ25010001", 1);
+    QVERIFY(u.row >= 0);
+    // The grid shows the quarter too.
+    QCOMPARE(w.tmaGrid()->item(u.row, kTmaGainColumn)->text(), QString("11.25"));
+    TmaDetailWindow* d = Edit();
+    QVERIFY(d != nullptr);
+    QVERIFY2(Logged("dialog TMADetailSettingForm"), Dump().c_str());
+    QCOMPARE(d->windowTitle(), QString("TMA Detail Setting"));
+    QCOMPARE(d->tmaGroup()->title(),
+             QString("AISG V2.x TMA ( address=%1, subunit=1 )").arg(u.address));
+    QCOMPARE(d->status()->text(), QString("OK"));
+    QCOMPARE(d->minGain()->text(), QString("0"));
+    QCOMPARE(d->maxGain()->text(), QString("12.75"));
+    QCOMPARE(d->resolution()->text(), QString("0.25"));
+    QCOMPARE(d->gainList()->count(), 52);
+    QCOMPARE(d->gainList()->itemText(50), QString("12.5"));
+    QCOMPARE(d->gainList()->currentText(), QString("11.25"));
+    QCOMPARE(d->rxLower()->text(), QString("1710.0"));
+    QCOMPARE(d->rxUpper()->text(), QString("1785.0"));
+    QCOMPARE(d->txLower()->text(), QString("1805.0"));
+    QCOMPARE(d->txUpper()->text(), QString("1880.0"));
+    QCOMPARE(d->modeList()->currentText(), QString("Normal"));
+    // An AISG 2.0 unit has no type field: its supported-functions flag says
+    // bypass only.
+    QVERIFY(d->bypassBox()->isChecked());
+    QVERIFY(!d->vswrBox()->isChecked());
+    QVERIFY(!d->bypassBox()->isEnabled());
+    // Antenna data in the device field's order, one value per band.
+    QCOMPARE(d->edit(TmaDetailWindow::kFreqBand)->text(), QString("1800"));
+    QCOMPARE(d->edit(TmaDetailWindow::kAntennaGain)->text(), QString("12.5"));
+    QCOMPARE(d->edit(TmaDetailWindow::kBeamWidth)->text(), QString("65"));
+    QCOMPARE(d->edit(TmaDetailWindow::kSiteId)->text(), QString("ENB-TMA-TEST"));
+    QCOMPARE(d->edit(TmaDetailWindow::kSiteId)->maxLength(), 32);
+    QCOMPARE(d->edit(TmaDetailWindow::kAntennaModel)->maxLength(), 15);
+  }
+
+  void halfDecibelListAndTheAisg1TypeBits() {
+    Unit u = Select("TQ25010001", 2);
+    TmaDetailWindow* d = Edit();
+    QCOMPARE(d->gainList()->count(), 25);
+    QCOMPARE(d->gainList()->itemText(0), QString("0"));
+    QCOMPARE(d->gainList()->itemText(1), QString("0.5"));
+    QCOMPARE(d->gainList()->itemText(24), QString("12"));
+    QCOMPARE(d->gainList()->currentText(), QString("5.5"));
+    QCOMPARE(d->resolution()->text(), QString("0.5"));
+    QCOMPARE(d->rxLower()->text(), QString("1920.0"));
+
+    // The AISG 1.1 unit: type 3 ticks both boxes, no subunit in the caption,
+    // the shorter identifier fields.
+    u = Select("TM1108000001");
+    QVERIFY(u.row >= 0);
+    d = Edit();
+    QVERIFY(d->bypassBox()->isChecked());
+    QVERIFY(d->vswrBox()->isChecked());
+    QCOMPARE(d->tmaGroup()->title(), QString("AISG V1.x TMA ( address=%1 )").arg(u.address));
+    QCOMPARE(d->edit(TmaDetailWindow::kSiteId)->maxLength(), 12);
+    QCOMPARE(d->edit(TmaDetailWindow::kSectorId)->maxLength(), 4);
+    QCOMPARE(d->minGain()->text(), QString("4"));
+    QCOMPARE(d->gainList()->currentText(), QString("8"));
+    QCOMPARE(d->txUpper()->text(), QString("960.0"));
+  }
+
+  void setGainSendsOnlyValuesTheDeviceTakes() {
+    MainWindow& w = *window_;
+    Unit half = Select("TQ25010001", 2);
+    TmaDetailWindow* d = Edit();
+    // 5.6 on a 0.5 dB step: refused, naming the neighbours, nothing sent.
+    d->gainList()->setEditText("5.6");
+    d->findChild<QPushButton*>("ButtonSetGain")->click();
+    QVERIFY2(Logged("message error [Set Gain] Current Gain (dB): 5.6 dB is not a gain this TMA "
+                    "can set (steps of 0.5 dB from 0 dB).\nNearest valid values: 5.5 dB and 6 "
+                    "dB"),
+             Dump().c_str());
+    QCOMPARE(CountOf("setGain"), 0);
+    QCOMPARE(DeviceGain(half.address, half.subunit), 22);
+    // Above the 12 dB maximum.
+    ClearLog();
+    d->gainList()->setEditText("12.5");
+    d->findChild<QPushButton*>("ButtonSetGain")->click();
+    QVERIFY2(CountOf("message error [Set Gain] Out of range error!") == 1, Dump().c_str());
+    QCOMPARE(CountOf("setGain"), 0);
+    // A value from the list: sent in quarters, held by the device, shown.
+    ClearLog();
+    d->gainList()->setCurrentIndex(13);  // 6.5
+    d->findChild<QPushButton*>("ButtonSetGain")->click();
+    QVERIFY2(Logged("setGain " + std::to_string(half.address) + " 2 26"), Dump().c_str());
+    QVERIFY(Logged("message information [Set Gain] Set gain success."));
+    QCOMPARE(DeviceGain(half.address, half.subunit), 26);
+    QCOMPARE(d->gainList()->currentText(), QString("6.5"));
+    QCOMPARE(w.tmaGrid()->item(half.row, kTmaGainColumn)->text(), QString("6.5"));
+
+    // 12.5 lies inside a 12.75 dB maximum.
+    Unit quarter = Select("TQ25010001", 1);
+    d = Edit();
+    ClearLog();
+    d->gainList()->setEditText("12.5");
+    d->findChild<QPushButton*>("ButtonSetGain")->click();
+    QVERIFY2(Logged("setGain " + std::to_string(quarter.address) + " 1 50"), Dump().c_str());
+    QCOMPARE(DeviceGain(quarter.address, quarter.subunit), 50);
+    // Get Gain shows the quarters.
+    ClearLog();
+    d->findChild<QPushButton*>("ButtonGetGain")->click();
+    QVERIFY2(Logged("message information [Get Gain] Gain : 12.5"), Dump().c_str());
+  }
+
+  void setAndGetModeAndTheReducedWindowMadeAnew() {
+    MainWindow& w = *window_;
+    Unit u = Select("TQ25010001", 1);
+    QCOMPARE(w.setTiltButton()->text(), QString("Set Mode/Gain"));
+    // The mode and gain window: only its groups, the data of the unit it
+    // was opened for; bypass set from it reaches the device.
+    QString title, caption, maximum;
+    bool antennaShown = true;
+    host_.onDialog = [&](QDialog& dialog) {
+      auto* sub = qobject_cast<TmaDetailWindow*>(&dialog);
+      if (sub == nullptr) return int(QDialog::Rejected);
+      title = sub->windowTitle();
+      caption = sub->tmaGroup()->title();
+      maximum = sub->maxGain()->text();
+      antennaShown = sub->antennaGroup()->isVisibleTo(sub);
+      sub->modeList()->setCurrentText("Bypass");
+      sub->findChild<QPushButton*>("ButtonSetMode")->click();
+      return int(QDialog::Accepted);
+    };
+    w.setTiltButton()->click();
+    QVERIFY2(Logged("dialog TMADetailSettingFormSub"), Dump().c_str());
+    QCOMPARE(title, QString("Set Mode / Gain"));
+    QVERIFY(!antennaShown);
+    QCOMPARE(maximum, QString("12.75"));
+    QVERIFY(Logged("setMode " + std::to_string(u.address) + " 1 1"));
+    QVERIFY2(Logged("message information [Set Mode] Mode : Bypass"), Dump().c_str());
+    QCOMPARE(DeviceMode(u.address, u.subunit), 1);
+    QCOMPARE(w.tmaGrid()->item(u.row, 8)->text(), QString("Bypass"));
+
+    // Pressed again on the other unit: a new window with that unit's range.
+    Unit other = Select("TQ25010001", 2);
+    host_.onDialog = [&](QDialog& dialog) {
+      auto* sub = qobject_cast<TmaDetailWindow*>(&dialog);
+      if (sub != nullptr) maximum = sub->maxGain()->text();
+      if (sub != nullptr) caption = sub->tmaGroup()->title();
+      return int(QDialog::Accepted);
+    };
+    w.setTiltButton()->click();
+    QCOMPARE(maximum, QString("12"));
+    QVERIFY(caption.endsWith("subunit=2 )"));
+
+    // Get Mode in the detail window reads the device.
+    host_.onDialog = nullptr;
+    u = Select("TQ25010001", 1);
+    TmaDetailWindow* d = Edit();
+    QCOMPARE(d->modeList()->currentText(), QString("Bypass"));
+    ClearLog();
+    d->findChild<QPushButton*>("ButtonGetMode")->click();
+    QVERIFY2(Logged("message information [Get Mode] Mode : Bypass"), Dump().c_str());
+    // A blank mode sends nothing.
+    ClearLog();
+    d->modeList()->setCurrentIndex(2);
+    d->findChild<QPushButton*>("ButtonSetMode")->click();
+    QCOMPARE(CountOf("setMode"), 0);
+    QVERIFY(LogLines().empty());
+    (void)other;
+  }
+
+  void selfTestRunsOnTheUnitAndShowsTheDataAgain() {
+    Unit u = Select("TQ25010001", 2);
+    TmaDetailWindow* d = Edit();
+    ClearLog();
+    d->findChild<QPushButton*>("ButtonSelfTest")->click();
+    QVERIFY2(Logged("selfTestTMA " + std::to_string(u.address)), Dump().c_str());
+    QVERIFY(Logged("message information [Self Test] Process is finished."));
+    QCOMPARE(d->status()->text(), QString("OK"));
+  }
+};
+
+QTEST_MAIN(TmaWindowTest)
+#include "tma_window_test.moc"
