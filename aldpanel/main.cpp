@@ -1,9 +1,12 @@
 // aldpanel: the operator program.
 //   aldpanel [--lib PATH] [--screenshot FILE [--screenshot-tma FILE]]
+//            [--screenshot-tma-detail FILE]
 // --lib PATH loads that interface library instead of libaldglue.so beside
 // the program. --screenshot FILE scans the line without asking, selects the
 // first row, saves a picture of the main window as FILE (PNG) and exits:
 // scripts/screenshots.sh uses it for the documentation.
+// --screenshot-tma-detail FILE does the same for the TMA detail window of
+// the first AISG 2.0 TMA unit.
 #include <QApplication>
 #include <QTableWidget>
 #include <QTimer>
@@ -12,6 +15,7 @@
 #include <cstring>
 
 #include "aldpanel/panelapp.h"
+#include "aldpanel/tmadetailwindow.h"
 
 namespace {
 
@@ -36,14 +40,18 @@ int main(int argc, char** argv) {
   aldpanel::StartOptions options;
   QString screenshot;
   QString tmaScreenshot;
+  QString tmaDetailScreenshot;
   for (int i = 1; i + 1 < argc; ++i) {
     if (std::strcmp(argv[i], "--lib") == 0) options.libraryPath = argv[i + 1];
     if (std::strcmp(argv[i], "--screenshot") == 0) screenshot = QString::fromLocal8Bit(argv[i + 1]);
     if (std::strcmp(argv[i], "--screenshot-tma") == 0) {
       tmaScreenshot = QString::fromLocal8Bit(argv[i + 1]);
     }
+    if (std::strcmp(argv[i], "--screenshot-tma-detail") == 0) {
+      tmaDetailScreenshot = QString::fromLocal8Bit(argv[i + 1]);
+    }
   }
-  if (!screenshot.isEmpty()) {
+  if (!screenshot.isEmpty() || !tmaDetailScreenshot.isEmpty()) {
     options.unattended = true;
     options.applyDebugOutput = false;
   }
@@ -74,6 +82,38 @@ int main(int argc, char** argv) {
                        tmaScreenshot.toLocal8Bit().constData());
           QApplication::exit(tmaSaved ? 0 : 1);
         });
+      });
+    });
+  }
+  if (screenshot.isEmpty() && !tmaDetailScreenshot.isEmpty()) {
+    QTimer::singleShot(200, &window, [&window, tmaDetailScreenshot] {
+      window.ScanDevice();
+      window.tabs()->setCurrentWidget(window.tmaTab());
+      QTableWidget* grid = window.tmaGrid();
+      for (int r = 0; r < grid->rowCount(); ++r) {
+        QTableWidgetItem* item = grid->item(r, aldpanel::kTmaAddressColumn);
+        const auto& subunits = window.tmaRowSubunits();
+        if (item == nullptr || static_cast<size_t>(r) >= subunits.size()) continue;
+        auto version = window.FieldByName(item->text().toStdString(),
+                                          subunits[static_cast<size_t>(r)], "AISG Version");
+        if (version.value_or("") == "2") {
+          grid->setCurrentCell(r, 0);
+          break;
+        }
+      }
+      window.Edit();  // unattended: the modal showing returns at once
+      aldpanel::TmaDetailWindow* detail = window.tmaDetailWindow();
+      if (detail == nullptr) {
+        std::fprintf(stderr, "no TMA unit to show\n");
+        QApplication::exit(1);
+        return;
+      }
+      detail->show();
+      QTimer::singleShot(300, detail, [detail, tmaDetailScreenshot] {
+        const bool saved = detail->grab().save(tmaDetailScreenshot, "PNG");
+        std::fprintf(stderr, "%s %s\n", saved ? "saved" : "could not save",
+                     tmaDetailScreenshot.toLocal8Bit().constData());
+        QApplication::exit(saved ? 0 : 1);
       });
     });
   }

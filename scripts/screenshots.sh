@@ -8,7 +8,8 @@
 # program runs on the in-process simulator on the virtual clock, with its own
 # temporary data directory and shared words, so nothing of the user's is
 # touched. Writes docs/aldpanel-main-window.png (the RET tab) and
-# docs/aldpanel-main-window-tma.png (the TMA tab of the same scan).
+# docs/aldpanel-main-window-tma.png (the TMA tab of the same scan), and
+# docs/aldpanel-tma-detail.png (the TMA detail window of the AISG 2.0 TMA).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build}
@@ -27,5 +28,12 @@ XDG_DATA_HOME="$data" XDG_RUNTIME_DIR="$data" \
   ALDGLUE_SHM_NAME="/aldpanel-screenshot-$$" QT_QPA_PLATFORM=xcb \
   xvfb-run -a -s "-screen 0 1920x1080x24" \
   "$build/bin/aldpanel" --screenshot "$out" --screenshot-tma "$out_tma" > /dev/null
+out_tma_detail="$root/docs/aldpanel-tma-detail.png"
+XDG_DATA_HOME="$data" XDG_RUNTIME_DIR="$data" \
+  ALDLINK_SIM="$root/sites/demo.site" ALDLINK_SIM_CLOCK=virtual \
+  ALDGLUE_SHM_NAME="/aldpanel-screenshot-$$" QT_QPA_PLATFORM=xcb \
+  xvfb-run -a -s "-screen 0 1920x1080x24" \
+  "$build/bin/aldpanel" --screenshot-tma-detail "$out_tma_detail" > /dev/null
 echo "$out"
 echo "$out_tma"
+echo "$out_tma_detail"
