@@ -35,6 +35,10 @@ int RecSetMode(int a, int s, int m) {
   Log("setMode " + std::to_string(a) + " " + std::to_string(s) + " " + std::to_string(m));
   return g_real.setMode(a, s, m);
 }
+int RecDownloadTma(int a, char* file) {
+  Log("downloadSoftwareTMA " + std::to_string(a) + " " + file);
+  return g_real.downloadSoftwareTMA(a, file);
+}
 int RecSelfTestTma(int a) {
   Log("selfTestTMA " + std::to_string(a));
   return g_real.selfTestTMA(a);
@@ -114,6 +118,7 @@ class TmaWindowTest : public QObject {
     ex.setGain = RecSetGain;
     ex.setMode = RecSetMode;
     ex.selfTestTMA = RecSelfTestTma;
+    ex.downloadSoftwareTMA = RecDownloadTma;
     window_ = std::make_unique<MainWindow>(MakeContext(dir_->path(), host_));
     host_.answers = {true};
     window_->ScanDevice();
@@ -295,6 +300,38 @@ class TmaWindowTest : public QObject {
     QVERIFY2(Logged("selfTestTMA " + std::to_string(u.address)), Dump().c_str());
     QVERIFY(Logged("message information [Self Test] Process is finished."));
     QCOMPARE(d->status()->text(), QString("OK"));
+  }
+
+  void downloadAsksFirstAndSendsTheChosenFile() {
+    Unit u = Select("TM1108000001");
+    TmaDetailWindow* d = Edit();
+    QPushButton* download = d->findChild<QPushButton*>("ButtonDownloadSoftware");
+    const QString file = dir_->path() + "/tma-4.1.bin";
+    QVERIFY(WriteFile(file, QByteArray(700, '\x5a')));
+    // Cancelled choice, a file that is not there, a No to the question:
+    // nothing reaches the device.
+    host_.files = {"", (dir_->path() + "/missing.bin").toStdString(), file.toStdString()};
+    host_.answers = {false};
+    download->click();
+    download->click();
+    download->click();
+    QVERIFY2(Logged("open [Download Software] Binary files (*.bin *.hex)|*.bin;*.hex|All files "
+                    "(*.*)|*.*"),
+             Dump().c_str());
+    QCOMPARE(CountOf("message error [Download Software] File does not exist!"), 1);
+    QCOMPARE(CountOf("ask [Download Software] Download software may BREAK this device !"), 1);
+    QCOMPARE(CountOf("downloadSoftwareTMA"), 0);
+    // Confirmed: the file goes to the unit, with its size for the busy
+    // window, and no power-cycle hint follows.
+    ClearLog();
+    host_.files = {file.toStdString()};
+    host_.answers = {true};
+    download->click();
+    QVERIFY2(Logged("downloadSoftwareTMA " + std::to_string(u.address) + " " + file.toStdString()),
+             Dump().c_str());
+    QVERIFY(CountOf("start [Download Software] [700]") == 1);
+    QCOMPARE(CountOf("message information [Download Software]"), 1);
+    QCOMPARE(CountOf("message information [Download Software] For old version"), 0);
   }
 };
 
