@@ -4,6 +4,8 @@
 #include <cstring>
 #include <vector>
 
+#include "aldpanel/core/gridrows.h"
+
 namespace aldpanel {
 namespace {
 
@@ -256,19 +258,7 @@ TiltCheck CheckSetTilt(std::string_view current, std::string_view minTilt, std::
 }
 
 std::string SectorForDisplay(const std::string& stored, bool sectorControlled) {
-  if (!sectorControlled || !AllDigits(stored)) return stored;
-  // Add one to the digits, keeping their count unless it carries over.
-  std::string shown = stored;
-  size_t i = shown.size();
-  while (i > 0 && shown[i - 1] == '9') shown[--i] = '0';
-  if (i == 0) {
-    shown.insert(shown.begin(), '1');
-  } else {
-    ++shown[i - 1];
-  }
-  // An integer value has no leading zeros.
-  const size_t first = shown.find_first_not_of('0');
-  return shown.substr(first == std::string::npos ? shown.size() - 1 : first);
+  return ShownSectorId(stored, sectorControlled);
 }
 
 std::optional<std::string> SectorForDevice(const std::string& shown, bool sectorControlled) {
