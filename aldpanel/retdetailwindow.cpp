@@ -237,6 +237,8 @@ QPushButton* RetDetailWindow::button(const char* objectName) const {
 void RetDetailWindow::Load(int address, int subunit) {
   address_->setText(QString::number(address));
   subunit_->setText(QString::number(subunit));
+  // Nothing is selected for saving at a new showing.
+  ClearMarks();
   ShowData();
 }
 
