@@ -125,16 +125,19 @@ Aisg2xBandForm::Aisg2xBandForm(BandFormKind kind, QWidget* parent)
     box->setObjectName("CheckBox" + number);
     box->setAccessibleName("Band " + number);
     boxes_[row.band] = box;
-    grid->addWidget(Caption(row.utra, this, false), r, 0);
+    const std::string_view figure = Aisg2BandText(row.band);
+    std::vector<QWidget*>& texts = rowTexts_[row.band];
+    texts = {
+        Caption(row.utra, this, false), Caption(row.uplink, this, false),
+        Caption(row.downlink, this, false),
+        Caption(QString::fromUtf8(figure.data(), static_cast<int>(figure.size())), this, false)};
+    grid->addWidget(texts[0], r, 0);
     grid->addWidget(box, r, 1);
-    grid->addWidget(Caption(row.uplink, this, false), r, 2, Qt::AlignHCenter);
-    grid->addWidget(Caption(row.downlink, this, false), r, 3, Qt::AlignHCenter);
-    grid->addWidget(Caption(QString::fromUtf8(Aisg2BandText(row.band).data(),
-                                              static_cast<int>(Aisg2BandText(row.band).size())),
-                            this, false),
-                    r, 4, Qt::AlignHCenter);
+    grid->addWidget(texts[1], r, 2, Qt::AlignHCenter);
+    grid->addWidget(texts[2], r, 3, Qt::AlignHCenter);
+    grid->addWidget(texts[3], r, 4, Qt::AlignHCenter);
     if (!HasBit(row.band)) {
-      box->setEnabled(false);
+      EnableBand(row.band, false);
       box->setToolTip("Reserved band: the device has no bit for it");
     }
     ++r;
@@ -174,8 +177,15 @@ void Aisg2xBandForm::Load(const BandEdit& edit) {
     bool enabled = bit >= 0;
     if (band >= 17 && band <= 29) enabled = enabled && usesExt1;
     if (band >= 33 && band <= 44) enabled = enabled && usesExt2;
-    box->setEnabled(enabled);
+    EnableBand(band, enabled);
   }
+}
+
+void Aisg2xBandForm::EnableBand(int band, bool enabled) {
+  // The whole row greys out, so that the bands the device cannot take stand
+  // apart at a glance.
+  boxes_.at(band)->setEnabled(enabled);
+  for (QWidget* text : rowTexts_[band]) text->setEnabled(enabled);
 }
 
 std::vector<int> Aisg2xBandForm::TickedBits() const {

@@ -1,8 +1,8 @@
+#include "aldpanel/bandforms.h"
+
 #include <QBoxLayout>
 #include <QCheckBox>
 #include <QPushButton>
-
-#include "aldpanel/bandforms.h"
 
 namespace aldpanel {
 

@@ -8,9 +8,11 @@
 
 #include <QDialog>
 #include <map>
+#include <vector>
 
 #include "aldpanel/core/bandselect.h"
 
+class QBoxLayout;
 class QCheckBox;
 class QPushButton;
 
@@ -35,7 +37,7 @@ class BandFormBase : public QDialog {
  protected:
   BandFormBase(BandFormKind kind, const char* objectName, QWidget* parent);
   // Adds the Apply and Cancel row to the dialog's layout.
-  void AddButtons(class QBoxLayout* layout);
+  void AddButtons(QBoxLayout* layout);
   // The ticked bit positions (0..47) the boxes stand for.
   virtual std::vector<int> TickedBits() const = 0;
   virtual int Generation() const = 0;
@@ -82,8 +84,11 @@ class Aisg2xBandForm : public BandFormBase {
   int Generation() const override { return 2; }
 
  private:
+  void EnableBand(int band, bool enabled);
+
   QCheckBox* ext1_ = nullptr;
   QCheckBox* ext2_ = nullptr;
+  std::map<int, std::vector<QWidget*>> rowTexts_;  // band -> its row's fixed texts
 };
 
 }  // namespace aldpanel
