@@ -8,7 +8,9 @@
 # program runs on the in-process simulator on the virtual clock, with its own
 # temporary data directory and shared words, so nothing of the user's is
 # touched. Writes docs/aldpanel-main-window.png (the RET tab) and
-# docs/aldpanel-main-window-tma.png (the TMA tab of the same scan).
+# docs/aldpanel-main-window-tma.png (the TMA tab of the same scan), and
+# docs/aldpanel-band-aisg2.png (the AISG 2.x band dialog of the first AISG 2.x
+# antenna, as its "Sel" button opens it).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build}
@@ -29,3 +31,11 @@ XDG_DATA_HOME="$data" XDG_RUNTIME_DIR="$data" \
   "$build/bin/aldpanel" --screenshot "$out" --screenshot-tma "$out_tma" > /dev/null
 echo "$out"
 echo "$out_tma"
+# The band dialog, from a scan of its own.
+out_band="$root/docs/aldpanel-band-aisg2.png"
+XDG_DATA_HOME="$data" XDG_RUNTIME_DIR="$data" \
+  ALDLINK_SIM="$root/sites/demo.site" ALDLINK_SIM_CLOCK=virtual \
+  ALDGLUE_SHM_NAME="/aldpanel-screenshot-band-$$" QT_QPA_PLATFORM=xcb \
+  xvfb-run -a -s "-screen 0 1920x1080x24" \
+  "$build/bin/aldpanel" --screenshot-band-aisg2 "$out_band" > /dev/null
+echo "$out_band"
