@@ -1,12 +1,14 @@
 // aldpanel: the operator program.
 //   aldpanel [--lib PATH] [--screenshot FILE [--screenshot-tma FILE]]
-//            [--screenshot-tma-detail FILE]
+//            [--screenshot-tma-detail FILE] [--screenshot-band-aisg2 FILE]
 // --lib PATH loads that interface library instead of libaldglue.so beside
 // the program. --screenshot FILE scans the line without asking, selects the
 // first row, saves a picture of the main window as FILE (PNG) and exits:
 // scripts/screenshots.sh uses it for the documentation.
 // --screenshot-tma-detail FILE does the same for the TMA detail window of
 // the first AISG 2.0 TMA unit.
+// --screenshot-band-aisg2 FILE scans the same way and saves the AISG 2.x band
+// dialog as the first AISG 2.x antenna's "Sel" button opens it.
 #include <QApplication>
 #include <QTableWidget>
 #include <QTimer>
@@ -14,6 +16,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "aldpanel/bandforms.h"
+#include "aldpanel/core/gridrows.h"
 #include "aldpanel/panelapp.h"
 #include "aldpanel/tmadetailwindow.h"
 
@@ -22,6 +26,35 @@ namespace {
 bool Set(const char* name) {
   const char* value = std::getenv(name);
   return value != nullptr && *value != '\0';
+}
+
+// The band dialog of the first AISG 2.x antenna with bands, ticked from its
+// band field; the program exits after saving it.
+void SaveBandDialogShot(aldpanel::MainWindow& window, const QString& file) {
+  window.ScanDevice();
+  aldpanel::BandEdit edit;
+  QTableWidget* grid = window.retGrid();
+  for (size_t row = 0; row < window.retRowSubunits().size(); ++row) {
+    const QTableWidgetItem* cell = grid->item(static_cast<int>(row), aldpanel::kRetAddressColumn);
+    if (cell == nullptr || cell->text().isEmpty()) continue;
+    const std::string address = cell->text().toStdString();
+    const std::string& subunit = window.retRowSubunits()[row];
+    const std::string field = window.FieldByName(address, subunit, "Freq. Band").value_or("");
+    if (window.FieldByName(address, subunit, "AISG Version").value_or("") != "2") continue;
+    if (aldpanel::DecodeBandField(field, 2).text.empty()) continue;
+    edit.aisgVersion = 2;
+    edit.fieldText = field;
+    break;
+  }
+  auto* dialog = new aldpanel::Aisg2xBandForm(aldpanel::BandFormKind::kRet, &window);
+  dialog->Load(edit);
+  dialog->show();
+  QTimer::singleShot(300, dialog, [dialog, file] {
+    const bool saved = dialog->grab().save(file, "PNG");
+    std::fprintf(stderr, "%s %s\n", saved ? "saved" : "could not save",
+                 file.toLocal8Bit().constData());
+    QApplication::exit(saved ? 0 : 1);
+  });
 }
 
 }  // namespace
@@ -41,6 +74,7 @@ int main(int argc, char** argv) {
   QString screenshot;
   QString tmaScreenshot;
   QString tmaDetailScreenshot;
+  QString bandScreenshot;
   for (int i = 1; i + 1 < argc; ++i) {
     if (std::strcmp(argv[i], "--lib") == 0) options.libraryPath = argv[i + 1];
     if (std::strcmp(argv[i], "--screenshot") == 0) screenshot = QString::fromLocal8Bit(argv[i + 1]);
@@ -50,14 +84,21 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[i], "--screenshot-tma-detail") == 0) {
       tmaDetailScreenshot = QString::fromLocal8Bit(argv[i + 1]);
     }
+    if (std::strcmp(argv[i], "--screenshot-band-aisg2") == 0) {
+      bandScreenshot = QString::fromLocal8Bit(argv[i + 1]);
+    }
   }
-  if (!screenshot.isEmpty() || !tmaDetailScreenshot.isEmpty()) {
+  if (!screenshot.isEmpty() || !tmaDetailScreenshot.isEmpty() || !bandScreenshot.isEmpty()) {
     options.unattended = true;
     options.applyDebugOutput = false;
   }
   aldpanel::PanelApp panel(options);
   aldpanel::MainWindow& window = panel.window();
   window.show();
+  if (screenshot.isEmpty() && !bandScreenshot.isEmpty()) {
+    QTimer::singleShot(200, &window,
+                       [&window, bandScreenshot] { SaveBandDialogShot(window, bandScreenshot); });
+  }
   if (!screenshot.isEmpty()) {
     QTimer::singleShot(200, &window, [&window, screenshot, tmaScreenshot] {
       window.ScanDevice();

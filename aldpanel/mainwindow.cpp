@@ -29,7 +29,9 @@
 #include "aldpanel/adddevicedialog.h"
 #include "aldpanel/brand.h"
 #include "aldpanel/devicesettingwindow.h"
+#include "aldpanel/retdetailwindow.h"
 #include "aldpanel/scanresultdialog.h"
+#include "aldpanel/settiltdialog.h"
 #include "aldpanel/tmadetailwindow.h"
 
 namespace aldpanel {
@@ -151,6 +153,16 @@ MainWindow::MainWindow(const PanelContext& context, QWidget* parent)
   connect(settingBar_, &DeviceSettingWindow::closedByOperator, this,
           &MainWindow::CloseDeviceSettingBar);
 
+  // The RET windows, made once and reused.
+  auto* setTilt = new SetTiltDialog(*this, host_, context_.decimalSeparator, this);
+  auto* retDetail = new RetDetailWindow(*this, host_, context_.decimalSeparator, *setTilt, this);
+  connect(this, &MainWindow::editRequested, retDetail,
+          [retDetail](int address, int subunit, bool ret) {
+            if (ret) retDetail->Open(address, subunit);
+          });
+  connect(this, &MainWindow::setTiltRequested, setTilt, &SetTiltDialog::Open);
+
+  // The TMA windows.
   connect(this, &MainWindow::editRequested, this, [this](int address, int subunit, bool ret) {
     if (!ret) ShowTmaDetail(address, subunit);
   });

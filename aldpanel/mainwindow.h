@@ -94,6 +94,13 @@ class MainWindow : public QMainWindow {
   const std::vector<std::string>& retRowSubunits() const { return retSubunits_; }
   const std::vector<std::string>& tmaRowSubunits() const { return tmaSubunits_; }
 
+  // Runs an operation through the runner and, by `fill`, reads the table
+  // and fills the grids while its busy window is still up.
+  enum class FillMode { kAlways, kOnSuccess, kNever };
+  int RunAndFill(int code, const std::string& a, const std::string& b, int x, int y, int z,
+                 const std::string& title, FillMode fill = FillMode::kAlways, int* out = nullptr);
+  GlueLibrary& glue() { return glue_; }
+
   // The port panel's text for the adapter port number `port`.
   static QString PortText(int port);
 
@@ -106,7 +113,6 @@ class MainWindow : public QMainWindow {
     ShowResult(title, code, result);
   }
   PanelHost& host() { return host_; }
-  GlueLibrary& glue() { return glue_; }
   char decimalSeparator() const { return context_.decimalSeparator; }
   GridLookups TableLookups() const { return Lookups(); }
 
@@ -161,11 +167,6 @@ class MainWindow : public QMainWindow {
   void UpdateDeviceTypeLabel();
   void FillOne(QTableWidget* grid, const std::vector<GridRow>& rows, int statusColumn,
                int vendorColumn, int rightColumn, std::vector<std::string>& subunits);
-  // Runs an operation through the runner and, by `fill`, reads the table
-  // and fills the grids while its busy window is still up.
-  enum class FillMode { kAlways, kOnSuccess, kNever };
-  int RunAndFill(int code, const std::string& a, const std::string& b, int x, int y, int z,
-                 const std::string& title, FillMode fill = FillMode::kAlways, int* out = nullptr);
   void ShowResult(const std::string& title, int code, int result);
   bool AddDeviceNow(const QString& vendor, const QString& serial);
   void SwitchAisg(int version);

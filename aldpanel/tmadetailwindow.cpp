@@ -300,7 +300,7 @@ void TmaDetailWindow::ShowData() {
   std::string statusField = Field("Device Status", &hasStatus);
   std::string cause = Field("Device Status Cause", &hasCause);
   if (hasStatus || hasCause) {
-    QString status = QString::fromStdString(DeviceStatusText(statusField, cause, lookups));
+    QString status = QString::fromStdString(StatusTextOf(cause, statusField, lookups.errorText));
     status_->setText(status);
     QPalette palette = status_->palette();
     palette.setColor(QPalette::Text, status == "OK" ? kStatusGood : kStatusBad);

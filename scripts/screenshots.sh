@@ -8,8 +8,10 @@
 # program runs on the in-process simulator on the virtual clock, with its own
 # temporary data directory and shared words, so nothing of the user's is
 # touched. Writes docs/aldpanel-main-window.png (the RET tab) and
-# docs/aldpanel-main-window-tma.png (the TMA tab of the same scan), and
-# docs/aldpanel-tma-detail.png (the TMA detail window of the AISG 2.0 TMA).
+# docs/aldpanel-main-window-tma.png (the TMA tab of the same scan),
+# docs/aldpanel-tma-detail.png (the TMA detail window of the AISG 2.0 TMA) and
+# docs/aldpanel-band-aisg2.png (the AISG 2.x band dialog of the first AISG 2.x
+# antenna, as its "Sel" button opens it).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build}
@@ -31,9 +33,17 @@ XDG_DATA_HOME="$data" XDG_RUNTIME_DIR="$data" \
 out_tma_detail="$root/docs/aldpanel-tma-detail.png"
 XDG_DATA_HOME="$data" XDG_RUNTIME_DIR="$data" \
   ALDLINK_SIM="$root/sites/demo.site" ALDLINK_SIM_CLOCK=virtual \
-  ALDGLUE_SHM_NAME="/aldpanel-screenshot-$$" QT_QPA_PLATFORM=xcb \
+  ALDGLUE_SHM_NAME="/aldpanel-screenshot-tma-$$" QT_QPA_PLATFORM=xcb \
   xvfb-run -a -s "-screen 0 1920x1080x24" \
   "$build/bin/aldpanel" --screenshot-tma-detail "$out_tma_detail" > /dev/null
 echo "$out"
 echo "$out_tma"
 echo "$out_tma_detail"
+# The band dialog, from a scan of its own.
+out_band="$root/docs/aldpanel-band-aisg2.png"
+XDG_DATA_HOME="$data" XDG_RUNTIME_DIR="$data" \
+  ALDLINK_SIM="$root/sites/demo.site" ALDLINK_SIM_CLOCK=virtual \
+  ALDGLUE_SHM_NAME="/aldpanel-screenshot-band-$$" QT_QPA_PLATFORM=xcb \
+  xvfb-run -a -s "-screen 0 1920x1080x24" \
+  "$build/bin/aldpanel" --screenshot-band-aisg2 "$out_band" > /dev/null
+echo "$out_band"

@@ -62,8 +62,8 @@ std::string Lookup(const std::function<std::string(const std::string&)>& f,
 }
 
 std::string StatusText(const MIRELK_DATA& entry, const GridLookups& lookups) {
-  return DeviceStatusText(FieldText(entry, kMdDeviceStatus), FieldText(entry, kMdDeviceStatusCause),
-                          lookups);
+  return StatusTextOf(FieldText(entry, kMdDeviceStatusCause), FieldText(entry, kMdDeviceStatus),
+                      lookups.errorText);
 }
 
 std::string BandColumn(const MIRELK_DATA& entry) {
@@ -147,24 +147,6 @@ GridRow TmaRow(const MIRELK_DATA& entry, int index, const GridLookups& lookups) 
 
 }  // namespace
 
-// The status cause holds two hexadecimal digits; their value in decimal is
-// the key of the error text table. The library leaves the cause empty for a
-// device whose status reads 0 (healthy): that is code 0. A cause that is not
-// hexadecimal is shown as it stands; a status never read stays empty.
-std::string DeviceStatusText(const std::string& statusField, const std::string& causeField,
-                             const GridLookups& lookups) {
-  std::string cause = causeField;
-  if (cause.empty()) {
-    long status = -1;
-    if (!ReadLong(statusField, status) || status != 0) return std::string();
-    cause.assign(1, '0');  // not = "0": GCC 12 -O2 warns falsely (-Wrestrict) on that
-  }
-  if (!AllHex(cause) || cause.size() > 4) return cause;
-  int code = static_cast<int>(std::strtol(cause.c_str(), nullptr, 16));
-  if (lookups.errorText) return lookups.errorText(code);
-  return std::to_string(code);
-}
-
 std::string FieldText(const MIRELK_DATA& entry, int field) {
   if (field < 0 || field >= kMirelkFieldCount) return std::string();
   const char* text = entry.field[field];
@@ -217,6 +199,19 @@ GridRows BuildGridRows(const MIRELK_DATA* table, int count, const GridLookups& l
     }
   }
   return rows;
+}
+
+std::string StatusTextOf(std::string cause, const std::string& status,
+                         const std::function<std::string(int)>& errorText) {
+  if (cause.empty()) {
+    long value = -1;
+    if (!ReadLong(status, value) || value != 0) return std::string();
+    cause.assign(1, '0');  // not = "0": GCC 12 -O2 warns falsely (-Wrestrict) on that
+  }
+  if (!AllHex(cause) || cause.size() > 4) return cause;
+  int code = static_cast<int>(std::strtol(cause.c_str(), nullptr, 16));
+  if (errorText) return errorText(code);
+  return std::to_string(code);
 }
 
 std::string ShownSectorId(const std::string& stored, bool oneBased) {

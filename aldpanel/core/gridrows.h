@@ -117,16 +117,18 @@ std::vector<int> SortedEntryOrder(const MIRELK_DATA* table, int count);
 // table or a count below 1).
 GridRows BuildGridRows(const MIRELK_DATA* table, int count, const GridLookups& lookups);
 
-// The Device Status text of an entry's status and status cause fields: the
-// error text of the cause (two hexadecimal digits), "OK" for a healthy
-// device, empty for a status never read.
-std::string DeviceStatusText(const std::string& statusField, const std::string& causeField,
-                             const GridLookups& lookups);
-
 // The Sector ID as shown: one-based (the stored digits plus one) when
 // `oneBased` and the text holds decimal digits only, else as stored. Works on
 // the digits themselves, so no length overflows.
 std::string ShownSectorId(const std::string& stored, bool oneBased);
+
+// The status text of a device: the Device Status Cause holds two hexadecimal
+// digits whose value is the key of the error text table. The library leaves
+// the cause empty for a device whose status reads 0 (healthy): that is code
+// 0. A cause that is not hexadecimal is shown as it stands; a status never
+// read stays empty.
+std::string StatusTextOf(std::string cause, const std::string& status,
+                         const std::function<std::string(int)>& errorText);
 
 // value / 10 as "%2.1f" with the decimal separator; empty when the text is
 // not a number (a field the table left empty).
