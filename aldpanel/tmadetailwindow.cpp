@@ -1,5 +1,6 @@
 #include "aldpanel/tmadetailwindow.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
@@ -13,9 +14,13 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
 #include <optional>
 
+#include "aldpanel/bandforms.h"
+#include "aldpanel/core/antennadata.h"
 #include "aldpanel/core/bands.h"
+#include "aldpanel/core/bandselect.h"
 #include "aldpanel/core/gridrows.h"
 #include "aldpanel/core/quarterdb.h"
 #include "aldpanel/mainwindow.h"
@@ -270,6 +275,7 @@ void TmaDetailWindow::SetDevice(int address, int subunit) {
   address_->setText(QString::number(address));
   subunit_->setText(QString::number(subunit));
   chosenBand_.clear();
+  chosenField_.clear();
 }
 
 std::string TmaDetailWindow::Field(const char* name, bool* present) const {
@@ -334,6 +340,8 @@ void TmaDetailWindow::ShowData() {
   std::string bandText;
   if (present) {
     bandField_ = band;
+    chosenField_.clear();
+    chosenBand_.clear();
     bandText = DecodeBandField(band, aisg).text;
     edits_[kFreqBand]->setText(QString::fromStdString(bandText));
   } else {
@@ -523,11 +531,100 @@ void TmaDetailWindow::DownloadSoftware() {
 }
 
 void TmaDetailWindow::SaveSelected() {
-  // Built on the shared antenna data logic.
+  const std::string title = "Save Device Data";
+  PanelHost& host = main_.host();
+  if (checks_[kAntennaModel]->isChecked() &&
+      !host.Ask(title, "Are you sure you want to change ANTENNA MODEL?")) {
+    UncheckAll();
+  }
+  AntennaDataInput in;
+  in.tma = true;
+  in.aisgVersion = version_->text().toInt();
+  in.decimalSeparator = main_.decimalSeparator();
+  in.sectorControlled = main_.tables().SectorControl(vendorCode_) == 1;
+  in.bandText = edits_[kFreqBand]->text().toStdString();
+  auto ticked = [this](Item item) -> std::optional<std::string> {
+    if (!checks_[item]->isChecked()) return std::nullopt;
+    return edits_[item]->text().toStdString();
+  };
+  in.sectorId = ticked(kSectorId);
+  in.siteId = ticked(kSiteId);
+  in.installerId = ticked(kInstallerId);
+  in.installDate = ticked(kInstallDate);
+  in.bearing = ticked(kBearing);
+  in.mechanicalTilt = ticked(kMechTilt);
+  in.antennaSerial = ticked(kAntennaSerial);
+  in.gain = ticked(kAntennaGain);
+  in.beamWidth = ticked(kBeamWidth);
+  in.model = ticked(kAntennaModel);
+  in.band = checks_[kFreqBand]->isChecked();
+  if (in.band) {
+    // The band chosen in the band dialog, else the one the device holds.
+    if (chosenBand_.size() == in.bandBytes.size()) {
+      std::copy(chosenBand_.begin(), chosenBand_.end(), in.bandBytes.begin());
+    } else if (std::optional<BandWords> words = ParseBandField(bandField_)) {
+      in.bandBytes = BandBytesOf(*words);
+    }
+  }
+  const bool anyTicked = std::any_of(std::begin(checks_), std::end(checks_),
+                                     [](QCheckBox* b) { return b->isChecked(); });
+
+  AntennaDataBuild build = BuildAntennaData(in);
+  if (!build.ok) {
+    // The operator's input stays for correcting.
+    host.ShowMessage(MessageIcon::kError, title, build.message);
+    return;
+  }
+  if (address_->text().isEmpty()) {
+    host.ShowMessage(MessageIcon::kError, "TMA Setting", "Get address failed!");
+    return;
+  }
+  const GlueExports& ex = main_.glue().exports();
+  if (ex.setDeviceData != nullptr && !build.record.fields.empty() && anyTicked) {
+    ALDGLUE_DEVICE_DATA_REQUEST request{};
+    request.kind = static_cast<int>(std::strtol(Field("Device Type").c_str(), nullptr, 16));
+    request.address = address_->text().toInt();
+    request.subunit = subunit_->text().toInt();
+    request.fields = build.record.fields.c_str();
+    request.data = build.record.data;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const int result = ex.setDeviceData(request);
+    QApplication::restoreOverrideCursor();
+    main_.ShowOperationResult(title, 0, result);
+    if (result == 0 && build.record.fields.find(kFieldAntennaModel) != std::string::npos) {
+      host.ShowMessage(MessageIcon::kInformation, title,
+                       "A new Antenna Model has been saved.\nPlease verify that the Frequency "
+                       "Band, Beam Width and\nAntenna Gain displayed for the new model is "
+                       "correct.");
+    }
+  }
+  main_.FillGrids();
+  ShowData();
+  UncheckAll();
 }
 
 void TmaDetailWindow::SelectBand() {
-  // Built on the shared band dialogs.
+  const int aisg = version_->text().toInt();
+  BandEdit edit;
+  edit.aisgVersion = aisg;
+  edit.decimalSeparator = main_.decimalSeparator();
+  edit.fieldText = chosenField_.empty() ? bandField_ : chosenField_;
+  edit.beamWidthText = edits_[kBeamWidth]->text().toStdString();
+  edit.gainText = edits_[kAntennaGain]->text().toStdString();
+  std::unique_ptr<BandFormBase> form;
+  if (aisg == 1) {
+    form = std::make_unique<Aisg1xBandForm>(BandFormKind::kTma, this);
+  } else {
+    form = std::make_unique<Aisg2xBandForm>(BandFormKind::kTma, this);
+  }
+  form->Load(edit);
+  if (main_.host().ExecDialog(*form) != QDialog::Accepted) return;
+  const BandEdit& chosen = form->edit();
+  chosenField_ = chosen.fieldText;
+  chosenBand_.assign(chosen.bandBytes.begin(), chosen.bandBytes.end());
+  edits_[kFreqBand]->setText(QString::fromStdString(chosen.bandText));
+  // A band chosen is a band to be saved.
+  checks_[kFreqBand]->setChecked(true);
 }
 
 void TmaDetailWindow::UncheckAll() {

@@ -133,6 +133,7 @@ class TmaDetailWindow : public QDialog {
   // The first band word the band dialog chose (nothing chosen yet: the
   // device's own).
   std::vector<unsigned char> chosenBand_;
+  std::string chosenField_;
 };
 
 }  // namespace aldpanel

@@ -15,6 +15,8 @@
 #include <memory>
 #include <string>
 
+#include "aldpanel/bandforms.h"
+#include "aldpanel/core/bands.h"
 #include "aldpanel/mainwindow.h"
 #include "aldpanel/setgaindialog.h"
 #include "aldpanel/tmadetailwindow.h"
@@ -38,6 +40,18 @@ int RecSetMode(int a, int s, int m) {
 int RecDownloadTma(int a, char* file) {
   Log("downloadSoftwareTMA " + std::to_string(a) + " " + file);
   return g_real.downloadSoftwareTMA(a, file);
+}
+int RecSetDeviceData(ALDGLUE_DEVICE_DATA_REQUEST r) {
+  std::string ids;
+  static const char* hex = "0123456789abcdef";
+  for (const char* f = r.fields; *f != 0; ++f) {
+    ids += hex[(*f >> 4) & 15];
+    ids += hex[*f & 15];
+    ids += ' ';
+  }
+  Log("setDeviceData " + std::to_string(r.kind) + " " + std::to_string(r.address) + " " +
+      std::to_string(r.subunit) + " " + ids);
+  return g_real.setDeviceData(r);
 }
 int RecSelfTestTma(int a) {
   Log("selfTestTMA " + std::to_string(a));
@@ -93,6 +107,14 @@ class TmaWindowTest : public QObject {
     return u;
   }
 
+  // A field of the unit as a new scan reads it from the device.
+  std::string Rescanned(const Unit& u, const char* name) {
+    host_.answers = {true};
+    window_->ScanDevice();
+    return window_->FieldByName(std::to_string(u.address), std::to_string(u.subunit), name)
+        .value_or("(absent)");
+  }
+
   // Opens the detail window of the selected row through the Edit button.
   TmaDetailWindow* Edit() {
     window_->Edit();
@@ -119,6 +141,7 @@ class TmaWindowTest : public QObject {
     ex.setMode = RecSetMode;
     ex.selfTestTMA = RecSelfTestTma;
     ex.downloadSoftwareTMA = RecDownloadTma;
+    ex.setDeviceData = RecSetDeviceData;
     window_ = std::make_unique<MainWindow>(MakeContext(dir_->path(), host_));
     host_.answers = {true};
     window_->ScanDevice();
@@ -332,6 +355,115 @@ class TmaWindowTest : public QObject {
     QVERIFY(CountOf("start [Download Software] [700]") == 1);
     QCOMPARE(CountOf("message information [Download Software]"), 1);
     QCOMPARE(CountOf("message information [Download Software] For old version"), 0);
+  }
+
+  void saveWritesTheTickedFieldsInOrderAndTheDeviceHoldsThem() {
+    Unit u = Select("TQ25010001", 1);
+    TmaDetailWindow* d = Edit();
+    auto tick = [d](TmaDetailWindow::Item item, const char* text) {
+      d->edit(item)->setText(text);
+      d->check(item)->setChecked(true);
+    };
+    QPushButton* save = d->findChild<QPushButton*>("ButtonSaveSelected");
+    // Site ID alone: the single identifier 0x23.
+    tick(TmaDetailWindow::kSiteId, "SITE-TMA-9");
+    save->click();
+    const std::string prefix =
+        "setDeviceData 2 " + std::to_string(u.address) + " " + std::to_string(u.subunit) + " ";
+    QVERIFY2(Logged(prefix + "23 "), Dump().c_str());
+    QVERIFY(!d->check(TmaDetailWindow::kSiteId)->isChecked());
+    QCOMPARE(Rescanned(u, "Site ID"), std::string("SITE-TMA-9"));
+
+    // Every item at once, in the writing order; the model asks first.
+    d = Edit();
+    ClearLog();
+    tick(TmaDetailWindow::kSectorId, "TQ9");
+    tick(TmaDetailWindow::kInstallerId, "QB002");
+    tick(TmaDetailWindow::kInstallDate, "261208");
+    tick(TmaDetailWindow::kBearing, "2700");
+    tick(TmaDetailWindow::kMechTilt, "-2.5");
+    tick(TmaDetailWindow::kAntennaSerial, "AXQ-77");
+    tick(TmaDetailWindow::kAntennaGain, "13.5");
+    tick(TmaDetailWindow::kBeamWidth, "60");
+    tick(TmaDetailWindow::kAntennaModel, "AX-NEW-1");
+    host_.answers = {true};
+    d->findChild<QPushButton*>("ButtonSaveSelected")->click();
+    QVERIFY(Logged("ask [Save Device Data] Are you sure you want to change ANTENNA MODEL?"));
+    QVERIFY2(Logged(prefix + "24 22 21 25 26 02 05 04 01 "), Dump().c_str());
+    QVERIFY(CountOf("message information [Save Device Data] A new Antenna Model") == 1);
+    QCOMPARE(Rescanned(u, "Sector ID"), std::string("TQ9"));
+    QCOMPARE(Rescanned(u, "Installer ID"), std::string("QB002"));
+    QCOMPARE(Rescanned(u, "Installation Date"), std::string("261208"));
+    QCOMPARE(Rescanned(u, "Bearing"), std::string("2700"));
+    QCOMPARE(Rescanned(u, "Mech. Tilt"), std::string("-25"));
+    QCOMPARE(Rescanned(u, "Antenna Serial No."), std::string("AXQ-77"));
+    QCOMPARE(Rescanned(u, "Antenna Gain").substr(0, 2), std::string("87"));  // 135 tenths
+    QCOMPARE(Rescanned(u, "Beam Width").substr(0, 4), std::string("3c00"));
+    QCOMPARE(Rescanned(u, "Antenna Model"), std::string("AX-NEW-1"));
+    d = Edit();
+    QCOMPARE(d->edit(TmaDetailWindow::kAntennaGain)->text(), QString("13.5"));
+    QCOMPARE(d->edit(TmaDetailWindow::kMechTilt)->text(), QString("-2.5"));
+  }
+
+  void saveRefusesWhatTheFieldsCannotHoldAndSendsNothing() {
+    Unit u = Select("TQ25010001", 2);
+    TmaDetailWindow* d = Edit();
+    QPushButton* save = d->findChild<QPushButton*>("ButtonSaveSelected");
+    const char* refused[][2] = {{"25.6", "Antenna Gain"}, {"12345", "Installation Date"}};
+    TmaDetailWindow::Item items[] = {TmaDetailWindow::kAntennaGain, TmaDetailWindow::kInstallDate};
+    for (int i = 0; i < 2; ++i) {
+      ClearLog();
+      d->edit(items[i])->setText(refused[i][0]);
+      d->check(items[i])->setChecked(true);
+      save->click();
+      QVERIFY2(CountOf(std::string("message error [Save Device Data] ") + refused[i][1]) == 1,
+               Dump().c_str());
+      QCOMPARE(CountOf("setDeviceData"), 0);
+      // The input stays for correcting.
+      QCOMPARE(d->edit(items[i])->text(), QString(refused[i][0]));
+      d->check(items[i])->setChecked(false);
+    }
+    // Mechanical tilt 12.8 fits an AISG 2.0 unit.
+    ClearLog();
+    d->edit(TmaDetailWindow::kMechTilt)->setText("12.8");
+    d->check(TmaDetailWindow::kMechTilt)->setChecked(true);
+    save->click();
+    QVERIFY2(CountOf("setDeviceData") == 1, Dump().c_str());
+    QCOMPARE(Rescanned(u, "Mech. Tilt"), std::string("128"));
+    // A cancelled model question writes nothing at all.
+    d = Edit();
+    ClearLog();
+    d->edit(TmaDetailWindow::kAntennaModel)->setText("AX-NO");
+    d->check(TmaDetailWindow::kAntennaModel)->setChecked(true);
+    d->check(TmaDetailWindow::kSiteId)->setChecked(true);
+    host_.answers = {false};
+    d->findChild<QPushButton*>("ButtonSaveSelected")->click();
+    QCOMPARE(CountOf("setDeviceData"), 0);
+  }
+
+  void bandChosenInTheTmaBandDialogReachesTheDevice() {
+    Unit u = Select("TQ25010001", 2);
+    TmaDetailWindow* d = Edit();
+    QCOMPARE(d->edit(TmaDetailWindow::kFreqBand)->text(), QString("2100"));
+    QString formName;
+    host_.onDialog = [&](QDialog& dialog) {
+      formName = dialog.objectName();
+      auto* form = qobject_cast<BandFormBase*>(&dialog);
+      if (form == nullptr) return int(QDialog::Rejected);
+      form->bandBox(1)->setChecked(false);
+      form->bandBox(3)->setChecked(true);
+      form->applyButton()->click();
+      return form->result();
+    };
+    ClearLog();
+    d->findChild<QPushButton*>("ButtonSel")->click();
+    QCOMPARE(formName, QString("AISG2xBandTMAForm"));
+    QCOMPARE(d->edit(TmaDetailWindow::kFreqBand)->text(), QString("1800"));
+    QVERIFY(d->check(TmaDetailWindow::kFreqBand)->isChecked());
+    host_.onDialog = nullptr;
+    d->findChild<QPushButton*>("ButtonSaveSelected")->click();
+    QVERIFY2(Logged("setDeviceData 2 " + std::to_string(u.address) + " 2 03 "), Dump().c_str());
+    QCOMPARE(DecodeBandField(Rescanned(u, "Freq. Band"), 2).text, std::string("1800"));
   }
 };
 
