@@ -348,13 +348,15 @@ void TmaDetailWindow::ShowData() {
     bandText = edits_[kFreqBand]->text().toStdString();
   }
   // One value per band shown, in the order of the device field.
-  const int bands = static_cast<int>(std::count(bandText.begin(), bandText.end(), '/')) + 1;
+  const int bands = BandCount(bandText);
   std::string gains = Field("Antenna Gain", &present);
   if (present) {
-    edits_[kAntennaGain]->setText(QString::fromStdString(AntennaGainText(gains, bands, sep)));
+    edits_[kAntennaGain]->setText(QString::fromStdString(GainDisplayText(gains, bands, aisg, sep)));
   }
   std::string beams = Field("Beam Width", &present);
-  if (present) edits_[kBeamWidth]->setText(QString::fromStdString(BeamWidthText(beams, bands)));
+  if (present) {
+    edits_[kBeamWidth]->setText(QString::fromStdString(BeamWidthDisplayText(beams, bands, aisg)));
+  }
 
   // Caption.
   QString caption = QString("AISG V%1.x TMA ( address=%2").arg(version_->text(), address_->text());

@@ -208,30 +208,4 @@ BandEdges ReadBandEdges(const std::string& field, char separator) {
   return edges;
 }
 
-std::string AntennaGainText(const std::string& field, int bands, char separator) {
-  int n = bands < 1 ? 1 : (bands > 4 ? 4 : bands);
-  if (field.size() < static_cast<size_t>(2 * n)) return std::string();
-  std::string text;
-  for (int i = 0; i < n; ++i) {
-    int value = HexByte(field, static_cast<size_t>(2 * i));
-    if (value < 0) return std::string();
-    if (i > 0) text += '/';
-    text += Tenths(value, separator);
-  }
-  return text;
-}
-
-std::string BeamWidthText(const std::string& field, int bands) {
-  int n = bands < 1 ? 1 : (bands > 4 ? 4 : bands);
-  if (field.size() < static_cast<size_t>(4 * n)) return std::string();
-  std::string text;
-  for (int i = 0; i < n; ++i) {
-    long value = HexWordLowFirst(field, static_cast<size_t>(4 * i));
-    if (value < 0) return std::string();
-    if (i > 0) text += '/';
-    text += std::to_string(value);
-  }
-  return text;
-}
-
 }  // namespace aldpanel

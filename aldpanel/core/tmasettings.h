@@ -91,12 +91,4 @@ struct BandEdges {
 };
 BandEdges ReadBandEdges(const std::string& field, char decimalSeparator);
 
-// Per-band values of the Antenna Data group in the device field's order,
-// cut after `bands` values (at most four): the gain bytes (two hex digits
-// each, tenths of a dBi) as "%.1f" joined by "/", the beam widths (four hex
-// digits each, low byte first, degrees) as "%d" joined by "/". Empty when
-// the field is too short to carry them.
-std::string AntennaGainText(const std::string& field, int bands, char decimalSeparator);
-std::string BeamWidthText(const std::string& field, int bands);
-
 }  // namespace aldpanel

@@ -135,15 +135,5 @@ TEST(TmaTexts, ModeTypeBitsAndBandEdges) {
   EXPECT_TRUE(ReadBandEdges("CC42BA4X", '.').upper.empty());
 }
 
-TEST(TmaTexts, AntennaValuesInTheFieldOrderCutToTheBands) {
-  // Gains 12.5 and 15.0 dBi (0x7D, 0x96), beam widths 65 and 33 degrees.
-  EXPECT_EQ(AntennaGainText("7D960000", 2, '.'), "12.5/15.0");
-  EXPECT_EQ(AntennaGainText("7D960000", 1, ','), "12,5");
-  EXPECT_EQ(BeamWidthText("410021000000FFFF", 2), "65/33");
-  EXPECT_EQ(BeamWidthText("410021000000FFFF", 4), "65/33/0/65535");
-  EXPECT_EQ(AntennaGainText("7D", 2, '.'), "");
-  EXPECT_EQ(BeamWidthText("4100zz00", 2), "");
-}
-
 }  // namespace
 }  // namespace aldpanel
