@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "aldpanel/core/antennadata.h"
 #include "aldpanel/core/quarterdb.h"
 
 namespace aldpanel {
@@ -45,15 +46,6 @@ long HexWordLowFirst(const std::string& text, size_t at) {
   int low = HexByte(text, at);
   int high = HexByte(text, at + 2);
   return low < 0 || high < 0 ? -1 : high * 256L + low;
-}
-
-std::string Tenths(long tenths, char separator) {
-  std::string text = tenths < 0 ? "-" : "";
-  long magnitude = tenths < 0 ? -tenths : tenths;
-  text += std::to_string(magnitude / 10);
-  text += separator;
-  text += std::to_string(magnitude % 10);
-  return text;
 }
 
 std::string Db(long quarters, char separator) {
@@ -203,8 +195,8 @@ BandEdges ReadBandEdges(const std::string& field, char separator) {
   long lower = HexWordLowFirst(text, 0);
   long upper = HexWordLowFirst(text, 4);
   if (lower < 0 || upper < 0) return edges;
-  edges.lower = Tenths(lower, separator);
-  edges.upper = Tenths(upper, separator);
+  edges.lower = FormatTenths(lower, separator);
+  edges.upper = FormatTenths(upper, separator);
   return edges;
 }
 

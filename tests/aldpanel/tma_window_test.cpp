@@ -186,6 +186,10 @@ class TmaWindowTest : public QObject {
     QCOMPARE(d->edit(TmaDetailWindow::kSiteId)->text(), QString("ENB-TMA-TEST"));
     QCOMPARE(d->edit(TmaDetailWindow::kSiteId)->maxLength(), 32);
     QCOMPARE(d->edit(TmaDetailWindow::kAntennaModel)->maxLength(), 15);
+    // Get Gain reads 45 quarters: 11.25, not 11.
+    ClearLog();
+    d->findChild<QPushButton*>("ButtonGetGain")->click();
+    QVERIFY2(Logged("message information [Get Gain] Gain : 11.25"), Dump().c_str());
   }
 
   void halfDecibelListAndTheAisg1TypeBits() {
@@ -242,6 +246,12 @@ class TmaWindowTest : public QObject {
     QCOMPARE(DeviceGain(half.address, half.subunit), 26);
     QCOMPARE(d->gainList()->currentText(), QString("6.5"));
     QCOMPARE(w.tmaGrid()->item(half.row, kTmaGainColumn)->text(), QString("6.5"));
+    // Typed with blanks around it: 5.5 dB is 22 quarters.
+    ClearLog();
+    d->gainList()->setEditText(" 5.5 ");
+    d->findChild<QPushButton*>("ButtonSetGain")->click();
+    QVERIFY2(Logged("setGain " + std::to_string(half.address) + " 2 22"), Dump().c_str());
+    QCOMPARE(DeviceGain(half.address, half.subunit), 22);
 
     // 12.5 lies inside a 12.75 dB maximum.
     Unit quarter = Select("TQ25010001", 1);
