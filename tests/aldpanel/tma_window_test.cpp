@@ -216,6 +216,16 @@ class TmaWindowTest : public QObject {
     QCOMPARE(d->minGain()->text(), QString("4"));
     QCOMPARE(d->gainList()->currentText(), QString("8"));
     QCOMPARE(d->txUpper()->text(), QString("960.0"));
+    // The AISG 1.1 unit's step field is in quarter decibels as well: 2 is
+    // 0.5 dB, and 4.25 dB is no gain it can set.
+    QCOMPARE(d->resolution()->text(), QString("0.5"));
+    QCOMPARE(d->gainList()->count(), 17);
+    QCOMPARE(d->gainList()->itemText(1), QString("4.5"));
+    ClearLog();
+    d->gainList()->setEditText("4.25");
+    d->findChild<QPushButton*>("ButtonSetGain")->click();
+    QCOMPARE(CountOf("setGain"), 0);
+    QVERIFY2(CountOf("message error [Set Gain] Current Gain (dB): 4.25 dB") == 1, Dump().c_str());
   }
 
   void setGainSendsOnlyValuesTheDeviceTakes() {
