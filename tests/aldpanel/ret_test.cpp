@@ -16,6 +16,7 @@
 #include <memory>
 #include <string>
 
+#include "aldpanel/bandforms.h"
 #include "aldpanel/mainwindow.h"
 #include "aldpanel/retdetailwindow.h"
 #include "aldpanel/settiltdialog.h"
@@ -278,6 +279,71 @@ class RetWindowTest : public QObject {
     d.Load(em, 1);
     QCOMPARE(d.edit("EditGain")->text(), QString("12.5/15.0"));
     QCOMPARE(d.edit("EditBeamWidth")->text(), QString("60/70"));
+  }
+
+  void bandChoiceKeepsEachBandsValuesInTheirPlacesOnTheDevice() {
+    const int em = Select("12345678", "1");
+    RetDetailWindow& d = Detail();
+    d.Load(em, 1);
+    // Known values first: band 1 (2100) 12.5 dBi and 60 degrees, band 3
+    // (1800) 15.0 dBi and 70 degrees.
+    Tick("Gain", "12.5/15.0");
+    Tick("BeamWidth", "60/70");
+    d.SaveSelected();
+    d.Load(em, 1);
+    QCOMPARE(d.edit("EditBand")->text(), QString("2100/1800"));
+
+    // Band 2 (1900) joins between them: each old band keeps its value.
+    std::vector<int> tick = {2};
+    host_.onDialog = [&](QDialog& dialog) {
+      auto* form = qobject_cast<Aisg2xBandForm*>(&dialog);
+      if (form == nullptr) return int(QDialog::Rejected);
+      for (int band : tick) {
+        if (band < 0) {
+          form->extendedBox(-band)->setChecked(true);
+        } else {
+          form->bandBox(band)->setChecked(true);
+        }
+      }
+      form->applyButton()->click();
+      return form->result();
+    };
+    d.button("ButtonSelBand")->click();
+    QVERIFY2(Logged("dialog AISG2xBandForm"), Dump().c_str());
+    QCOMPARE(d.edit("EditBand")->text(), QString("2100/1900/1800"));
+    QCOMPARE(d.edit("EditGain")->text(), QString("12.5/0.0/15.0"));
+    QCOMPARE(d.edit("EditBeamWidth")->text(), QString("60/0/70"));
+    // Moved values are written with the bands.
+    QVERIFY(d.check("CheckBand")->isChecked());
+    QVERIFY(d.check("CheckGain")->isChecked());
+    QVERIFY(d.check("CheckBeamWidth")->isChecked());
+    d.edit("EditGain")->setText("12.5/14.0/15.0");
+    d.edit("EditBeamWidth")->setText("60/65/70");
+    d.SaveSelected();
+    QVERIFY2(Logged("setDeviceData 1 " + std::to_string(em) + " 1 [05 04 03]"), Dump().c_str());
+    QCOMPARE(DeviceField(em, "1", "Freq. Band").left(4), QString("3800"));
+    QCOMPARE(DeviceField(em, "1", "Antenna Gain"), QString("7d8c9600"));
+    QCOMPARE(DeviceField(em, "1", "Beam Width"), QString("3c00410046000000"));
+    d.Load(em, 1);
+    QCOMPARE(d.edit("EditGain")->text(), QString("12.5/14.0/15.0"));
+    QCOMPARE(d.edit("EditBeamWidth")->text(), QString("60/65/70"));
+
+    // A band of the first extended word asks for field 0x08 as well.
+    ClearLog();
+    tick = {-1, 20};
+    d.button("ButtonSelBand")->click();
+    QCOMPARE(d.edit("EditGain")->text(), QString("12.5/14.0/15.0/0.0"));
+    d.SaveSelected();
+    QVERIFY2(Logged("setDeviceData 1 " + std::to_string(em) + " 1 [05 04 03 08]"), Dump().c_str());
+    QCOMPARE(DeviceField(em, "1", "Freq. Band").mid(4, 4), QString("2000"));
+
+    // Cancel changes nothing and ticks nothing.
+    d.Load(em, 1);
+    const QString before = d.edit("EditBand")->text();
+    host_.onDialog = [](QDialog&) { return int(QDialog::Rejected); };
+    d.button("ButtonSelBand")->click();
+    QCOMPARE(d.edit("EditBand")->text(), before);
+    QVERIFY(!d.check("CheckBand")->isChecked());
   }
 
   void modelListComesFromTheCatalogueAndItsFileIsUploaded() {
