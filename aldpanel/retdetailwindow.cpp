@@ -243,6 +243,7 @@ void RetDetailWindow::Load(int address, int subunit) {
   // Nothing is selected for saving at a new showing.
   ClearMarks();
   ShowData();
+  currentTilt_->setFocus();
 }
 
 void RetDetailWindow::Open(int address, int subunit) {
