@@ -440,6 +440,50 @@ class RetWindowTest : public QObject {
     QVERIFY2(Logged("start [Download Software] [1000]"), Dump().c_str());
     QCOMPARE(CountOf("message information [Download Software] For old version"), 0);
   }
+  // Runs on its own site (ret_an.site).
+  void commaLocaleSectorControlAndThePowerCycleHint() {
+    if (!QString(std::getenv("ALDLINK_SIM")).endsWith("ret_an.site")) QSKIP("needs ret_an.site");
+    QVERIFY(WriteFile(dir_->path() + "/sectorControl.conf", "AN\n"));
+    PanelContext context = MakeContext(dir_->path(), host_);
+    context.decimalSeparator = ',';
+    window_ = std::make_unique<MainWindow>(context);
+    const int address = Select("AN0000001", "1");
+    QVERIFY(address > 0);
+    RetDetailWindow& d = Detail();
+    d.Load(address, 1);
+    QCOMPARE(d.edit("EditSectorId")->text(), QString("1"));
+    QCOMPARE(d.edit("EditMaxTilt")->text(), QString("10,0"));
+    QCOMPARE(d.edit("EditGain")->text(), QString("17,0/17,5"));
+
+    for (const char* tilt : {"2,55", "2.5", "2,5"}) {
+      d.edit("EditCurrentTilt")->setText(tilt);
+      d.SetTilt();
+    }
+    QVERIFY(Logged("message error [Set Tilt] The decimal format is not correct."));
+    QVERIFY(Logged("message error [Set Tilt] Current Tilt: \"2.5\" is not a tilt in degrees."));
+    QCOMPARE(CountOf("setTilt"), 1);
+    QVERIFY2(Logged("setTilt " + std::to_string(address) + " 1 25"), Dump().c_str());
+    QCOMPARE(d.edit("EditCurrentTilt")->text(), QString("2,5"));
+
+    // One-based on the screen, zero-based on the device.
+    Tick("SectorId", "3");
+    Tick("Gain", "16,5/17,5");
+    d.SaveSelected();
+    QCOMPARE(DeviceField(address, "1", "Sector ID"), QString("2"));
+    QCOMPARE(DeviceField(address, "1", "Antenna Gain").left(6), QString("a5af00"));
+    d.Load(address, 1);
+    QCOMPARE(d.edit("EditSectorId")->text(), QString("3"));
+
+    const std::string image = dir_->path().toStdString() + "/image.bin";
+    QVERIFY(WriteFile(QString::fromStdString(image), QByteArray(64, 'x')));
+    host_.files = {image};
+    ClearLog();
+    d.DownloadSoftware();
+    QVERIFY2(Logged("message information [Download Software] For old version software, you need "
+                    "to reset device's power to activate new software.\nYou can disconnect and "
+                    "connect back AISG cable to reset power."),
+             Dump().c_str());
+  }
 };
 
 QTEST_MAIN(RetWindowTest)
