@@ -270,9 +270,8 @@ void RetDetailWindow::ShowData() {
   auto same = [](const std::string& text) { return text; };
   auto tenths = [this](const std::string& text) { return TenthsText(text, decimalSeparator_); };
 
-  const std::string versionText = Field("AISG Version");
-  if (HasField("AISG Version")) version_->setText(Q(versionText));
-  const int version = std::atoi(versionText.c_str());
+  if (HasField("AISG Version")) version_->setText(Q(Field("AISG Version")));
+  const int version = version_->text().toInt();
   if (HasField("Vendor")) vendorCode_ = Field("Vendor");
   const bool sectorControlled = tables.SectorControl(vendorCode_) == 1;
 
