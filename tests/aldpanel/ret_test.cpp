@@ -416,6 +416,13 @@ class RetWindowTest : public QObject {
     QVERIFY(Logged("message information [Calibrate] Process is finished."));
     QCOMPARE(d.edit("EditStatus")->text(), QString("OK"));  // calibrated now
 
+    // Self Test and Clear Alarm are the main window's, on the same unit.
+    ClearLog();
+    d.button("ButtonSelfTest")->click();
+    d.button("ButtonClearAlarm")->click();
+    QVERIFY2(Logged("start [Self Test]"), Dump().c_str());
+    QVERIFY(Logged("message information [Clear Alarms] Process is finished."));
+
     ClearLog();
     host_.files = {"", dir_->path().toStdString() + "/missing.bin"};
     d.DownloadSoftware();
