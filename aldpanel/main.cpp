@@ -9,6 +9,8 @@
 // the first AISG 2.0 TMA unit.
 // --screenshot-band-aisg2 FILE scans the same way and saves the AISG 2.x band
 // dialog as the first AISG 2.x antenna's "Sel" button opens it.
+// --screenshot-ret-detail FILE scans the same way and saves the RET detail
+// window of the first AISG 2.x antenna with more than one band.
 #include <QApplication>
 #include <QTableWidget>
 #include <QTimer>
@@ -19,6 +21,7 @@
 #include "aldpanel/bandforms.h"
 #include "aldpanel/core/gridrows.h"
 #include "aldpanel/panelapp.h"
+#include "aldpanel/retdetailwindow.h"
 #include "aldpanel/tmadetailwindow.h"
 
 namespace {
@@ -57,6 +60,40 @@ void SaveBandDialogShot(aldpanel::MainWindow& window, const QString& file) {
   });
 }
 
+// Scans without asking and saves the RET detail window of the first AISG 2.x
+// antenna with more than one band (the first RET when there is none).
+void SaveRetDetailShot(aldpanel::MainWindow& window, const QString& file) {
+  window.ScanDevice();
+  QTableWidget* grid = window.retGrid();
+  int chosen = 0;
+  for (size_t row = window.retRowSubunits().size(); row-- > 0;) {
+    const QTableWidgetItem* cell = grid->item(static_cast<int>(row), aldpanel::kRetAddressColumn);
+    if (cell == nullptr || cell->text().isEmpty()) continue;
+    const std::string address = cell->text().toStdString();
+    const std::string& subunit = window.retRowSubunits()[row];
+    const std::string field = window.FieldByName(address, subunit, "Freq. Band").value_or("");
+    if (window.FieldByName(address, subunit, "AISG Version").value_or("") != "2") continue;
+    if (aldpanel::DecodeBandField(field, 2).text.find('/') == std::string::npos) continue;
+    chosen = static_cast<int>(row);
+  }
+  grid->setCurrentCell(chosen, 0);
+  auto* detail = window.findChild<aldpanel::RetDetailWindow*>();
+  const QTableWidgetItem* cell = grid->item(chosen, aldpanel::kRetAddressColumn);
+  if (detail == nullptr || cell == nullptr) {
+    std::fprintf(stderr, "no RET to show\n");
+    QApplication::exit(1);
+    return;
+  }
+  detail->Load(cell->text().toInt(), window.SelectedSubunit());
+  detail->show();
+  QTimer::singleShot(300, detail, [detail, file] {
+    const bool saved = detail->grab().save(file, "PNG");
+    std::fprintf(stderr, "%s %s\n", saved ? "saved" : "could not save",
+                 file.toLocal8Bit().constData());
+    QApplication::exit(saved ? 0 : 1);
+  });
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -75,6 +112,7 @@ int main(int argc, char** argv) {
   QString tmaScreenshot;
   QString tmaDetailScreenshot;
   QString bandScreenshot;
+  QString retDetailScreenshot;
   for (int i = 1; i + 1 < argc; ++i) {
     if (std::strcmp(argv[i], "--lib") == 0) options.libraryPath = argv[i + 1];
     if (std::strcmp(argv[i], "--screenshot") == 0) screenshot = QString::fromLocal8Bit(argv[i + 1]);
@@ -87,8 +125,12 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[i], "--screenshot-band-aisg2") == 0) {
       bandScreenshot = QString::fromLocal8Bit(argv[i + 1]);
     }
+    if (std::strcmp(argv[i], "--screenshot-ret-detail") == 0) {
+      retDetailScreenshot = QString::fromLocal8Bit(argv[i + 1]);
+    }
   }
-  if (!screenshot.isEmpty() || !tmaDetailScreenshot.isEmpty() || !bandScreenshot.isEmpty()) {
+  if (!screenshot.isEmpty() || !tmaDetailScreenshot.isEmpty() || !bandScreenshot.isEmpty() ||
+      !retDetailScreenshot.isEmpty()) {
     options.unattended = true;
     options.applyDebugOutput = false;
   }
@@ -98,6 +140,11 @@ int main(int argc, char** argv) {
   if (screenshot.isEmpty() && !bandScreenshot.isEmpty()) {
     QTimer::singleShot(200, &window,
                        [&window, bandScreenshot] { SaveBandDialogShot(window, bandScreenshot); });
+  }
+  if (screenshot.isEmpty() && bandScreenshot.isEmpty() && !retDetailScreenshot.isEmpty()) {
+    QTimer::singleShot(200, &window, [&window, retDetailScreenshot] {
+      SaveRetDetailShot(window, retDetailScreenshot);
+    });
   }
   if (!screenshot.isEmpty()) {
     QTimer::singleShot(200, &window, [&window, screenshot, tmaScreenshot] {

@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <optional>
 
+#include "aldpanel/bandforms.h"
 #include "aldpanel/core/antennadata.h"
 #include "aldpanel/core/bands.h"
 #include "aldpanel/core/gridrows.h"
@@ -178,6 +179,8 @@ RetDetailWindow::RetDetailWindow(MainWindow& main, PanelHost& host, char decimal
   mechTilt_.edit->setMaxLength(5);
   antennaSerial_.edit->setMaxLength(17);
   connect(sel, &QPushButton::clicked, this, &RetDetailWindow::SelectBand);
+  bands1_ = new Aisg1xBandForm(BandFormKind::kRet, this);
+  bands2_ = new Aisg2xBandForm(BandFormKind::kRet, this);
 
   modelCheck_ = new QCheckBox("Antenna Model", dataGroup);
   modelCheck_->setObjectName("CheckAntennaModel");
@@ -240,6 +243,7 @@ void RetDetailWindow::Load(int address, int subunit) {
   // Nothing is selected for saving at a new showing.
   ClearMarks();
   ShowData();
+  currentTilt_->setFocus();
 }
 
 void RetDetailWindow::Open(int address, int subunit) {
@@ -266,9 +270,8 @@ void RetDetailWindow::ShowData() {
   auto same = [](const std::string& text) { return text; };
   auto tenths = [this](const std::string& text) { return TenthsText(text, decimalSeparator_); };
 
-  const std::string versionText = Field("AISG Version");
-  if (HasField("AISG Version")) version_->setText(Q(versionText));
-  const int version = std::atoi(versionText.c_str());
+  if (HasField("AISG Version")) version_->setText(Q(Field("AISG Version")));
+  const int version = version_->text().toInt();
   if (HasField("Vendor")) vendorCode_ = Field("Vendor");
   const bool sectorControlled = tables.SectorControl(vendorCode_) == 1;
 
@@ -441,6 +444,32 @@ void RetDetailWindow::DownloadSoftware() {
 
 void RetDetailWindow::SelectBand() {
   writeExtended1_ = writeExtended2_ = false;
+  const int version = version_->text() == "1" ? 1 : 2;
+  BandEdit edit;
+  edit.aisgVersion = version;
+  edit.decimalSeparator = decimalSeparator_;
+  edit.fieldText = bandField_;
+  edit.beamWidthText = beamWidth_.edit->text().toStdString();
+  edit.gainText = gain_.edit->text().toStdString();
+  BandFormBase& form = version == 1 ? static_cast<BandFormBase&>(*bands1_) : *bands2_;
+  form.Load(edit);
+  if (host_.ExecDialog(form) != QDialog::Accepted) return;
+  const BandEdit& chosen = form.edit();
+  const bool changed = chosen.fieldText != bandField_;
+  bandField_ = chosen.fieldText;
+  bandBytes_ = chosen.bandBytes;
+  writeExtended1_ = chosen.writeExtended1;
+  writeExtended2_ = chosen.writeExtended2;
+  band_.edit->setText(Q(chosen.bandText));
+  beamWidth_.edit->setText(Q(chosen.beamWidthText));
+  gain_.edit->setText(Q(chosen.gainText));
+  if (!changed) return;
+  // The device keeps one gain and beam width per band in band order: new
+  // bands move the values to other places, so they are written together.
+  for (const DataRow* r : {&band_, &beamWidth_, &gain_}) {
+    r->check->setChecked(true);
+    r->edit->setStyleSheet(kChanged);
+  }
 }
 
 void RetDetailWindow::SelfTest() {

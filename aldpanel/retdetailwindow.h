@@ -21,6 +21,8 @@ class QPushButton;
 
 namespace aldpanel {
 
+class Aisg1xBandForm;
+class Aisg2xBandForm;
 class MainWindow;
 class PanelHost;
 class SetTiltDialog;
@@ -53,6 +55,8 @@ class RetDetailWindow : public QDialog {
   QCheckBox* check(const char* objectName) const;
   QPushButton* button(const char* objectName) const;
   QComboBox* modelList() const { return model_; }
+  Aisg1xBandForm* bandForm1() const { return bands1_; }
+  Aisg2xBandForm* bandForm2() const { return bands2_; }
   QGroupBox* retGroup() const { return retGroup_; }
   // The band bytes Save Selected writes for Frequency Band, and whether the
   // extended words go too.
@@ -104,6 +108,8 @@ class RetDetailWindow : public QDialog {
   QCheckBox* modelCheck_;
   QComboBox* model_;
   std::vector<DataRow> rows_;
+  Aisg1xBandForm* bands1_ = nullptr;
+  Aisg2xBandForm* bands2_ = nullptr;
 
   std::string vendorCode_;
   std::string bandField_;

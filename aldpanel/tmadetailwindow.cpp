@@ -200,6 +200,9 @@ TmaDetailWindow::TmaDetailWindow(MainWindow& main, bool reduced, QWidget* parent
     edits_[i] = new QLineEdit(antennaGroup_);
     edits_[i]->setObjectName(QString("Edit") + kItemNames[i]);
     edits_[i]->setAccessibleName(kItemCaptions[i]);
+    // A value the operator edits is one to be saved.
+    QCheckBox* box = checks_[i];
+    connect(edits_[i], &QLineEdit::textEdited, box, [box] { box->setChecked(true); });
     data->addWidget(checks_[i], i, 0);
     data->addWidget(edits_[i], i, 1, 1, i == kFreqBand ? 1 : 2);
   }

@@ -320,6 +320,10 @@ AntennaDataBuild BuildAntennaData(const AntennaDataInput& input) {
     build.record = {};
     return build;
   };
+  // The field widths depend on the generation: without it nothing is sure.
+  if (input.aisgVersion != 1 && input.aisgVersion != 2) {
+    return fail("The device's AISG version is not known: nothing is written.");
+  }
   const bool v1 = input.aisgVersion == 1;
 
   if (input.sectorId) {

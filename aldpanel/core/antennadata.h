@@ -145,7 +145,8 @@ struct AntennaDataBuild {
 // Checks every ticked value and builds the record. Order of the fields:
 // Sector ID, Site ID, Installer ID, Installation Date, Bearing, Mechanical
 // Tilt, Antenna Serial No., Antenna Gain, Beam Width, Frequency Band (and
-// its extended words), Antenna Model. The first refused value ends it.
+// its extended words), Antenna Model. The first refused value ends it; an
+// AISG version other than 1 or 2 refuses everything.
 AntennaDataBuild BuildAntennaData(const AntennaDataInput& input);
 
 // Leaves `id` out of the record's field list (a model whose catalogue file

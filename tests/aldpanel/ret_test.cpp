@@ -16,6 +16,7 @@
 #include <memory>
 #include <string>
 
+#include "aldpanel/bandforms.h"
 #include "aldpanel/mainwindow.h"
 #include "aldpanel/retdetailwindow.h"
 #include "aldpanel/settiltdialog.h"
@@ -280,6 +281,71 @@ class RetWindowTest : public QObject {
     QCOMPARE(d.edit("EditBeamWidth")->text(), QString("60/70"));
   }
 
+  void bandChoiceKeepsEachBandsValuesInTheirPlacesOnTheDevice() {
+    const int em = Select("12345678", "1");
+    RetDetailWindow& d = Detail();
+    d.Load(em, 1);
+    // Known values first: band 1 (2100) 12.5 dBi and 60 degrees, band 3
+    // (1800) 15.0 dBi and 70 degrees.
+    Tick("Gain", "12.5/15.0");
+    Tick("BeamWidth", "60/70");
+    d.SaveSelected();
+    d.Load(em, 1);
+    QCOMPARE(d.edit("EditBand")->text(), QString("2100/1800"));
+
+    // Band 2 (1900) joins between them: each old band keeps its value.
+    std::vector<int> tick = {2};
+    host_.onDialog = [&](QDialog& dialog) {
+      auto* form = qobject_cast<Aisg2xBandForm*>(&dialog);
+      if (form == nullptr) return int(QDialog::Rejected);
+      for (int band : tick) {
+        if (band < 0) {
+          form->extendedBox(-band)->setChecked(true);
+        } else {
+          form->bandBox(band)->setChecked(true);
+        }
+      }
+      form->applyButton()->click();
+      return form->result();
+    };
+    d.button("ButtonSelBand")->click();
+    QVERIFY2(Logged("dialog AISG2xBandForm"), Dump().c_str());
+    QCOMPARE(d.edit("EditBand")->text(), QString("2100/1900/1800"));
+    QCOMPARE(d.edit("EditGain")->text(), QString("12.5/0.0/15.0"));
+    QCOMPARE(d.edit("EditBeamWidth")->text(), QString("60/0/70"));
+    // Moved values are written with the bands.
+    QVERIFY(d.check("CheckBand")->isChecked());
+    QVERIFY(d.check("CheckGain")->isChecked());
+    QVERIFY(d.check("CheckBeamWidth")->isChecked());
+    d.edit("EditGain")->setText("12.5/14.0/15.0");
+    d.edit("EditBeamWidth")->setText("60/65/70");
+    d.SaveSelected();
+    QVERIFY2(Logged("setDeviceData 1 " + std::to_string(em) + " 1 [05 04 03]"), Dump().c_str());
+    QCOMPARE(DeviceField(em, "1", "Freq. Band").left(4), QString("3800"));
+    QCOMPARE(DeviceField(em, "1", "Antenna Gain"), QString("7d8c9600"));
+    QCOMPARE(DeviceField(em, "1", "Beam Width"), QString("3c00410046000000"));
+    d.Load(em, 1);
+    QCOMPARE(d.edit("EditGain")->text(), QString("12.5/14.0/15.0"));
+    QCOMPARE(d.edit("EditBeamWidth")->text(), QString("60/65/70"));
+
+    // A band of the first extended word asks for field 0x08 as well.
+    ClearLog();
+    tick = {-1, 20};
+    d.button("ButtonSelBand")->click();
+    QCOMPARE(d.edit("EditGain")->text(), QString("12.5/14.0/15.0/0.0"));
+    d.SaveSelected();
+    QVERIFY2(Logged("setDeviceData 1 " + std::to_string(em) + " 1 [05 04 03 08]"), Dump().c_str());
+    QCOMPARE(DeviceField(em, "1", "Freq. Band").mid(4, 4), QString("2000"));
+
+    // Cancel changes nothing and ticks nothing.
+    d.Load(em, 1);
+    const QString before = d.edit("EditBand")->text();
+    host_.onDialog = [](QDialog&) { return int(QDialog::Rejected); };
+    d.button("ButtonSelBand")->click();
+    QCOMPARE(d.edit("EditBand")->text(), before);
+    QVERIFY(!d.check("CheckBand")->isChecked());
+  }
+
   void modelListComesFromTheCatalogueAndItsFileIsUploaded() {
     QDir work(dir_->path());
     work.mkpath("acf/RET/KA");
@@ -350,6 +416,13 @@ class RetWindowTest : public QObject {
     QVERIFY(Logged("message information [Calibrate] Process is finished."));
     QCOMPARE(d.edit("EditStatus")->text(), QString("OK"));  // calibrated now
 
+    // Self Test and Clear Alarm are the main window's, on the same unit.
+    ClearLog();
+    d.button("ButtonSelfTest")->click();
+    d.button("ButtonClearAlarm")->click();
+    QVERIFY2(Logged("start [Self Test]"), Dump().c_str());
+    QVERIFY(Logged("message information [Clear Alarms] Process is finished."));
+
     ClearLog();
     host_.files = {"", dir_->path().toStdString() + "/missing.bin"};
     d.DownloadSoftware();
@@ -373,6 +446,50 @@ class RetWindowTest : public QObject {
     d.DownloadSoftware();
     QVERIFY2(Logged("start [Download Software] [1000]"), Dump().c_str());
     QCOMPARE(CountOf("message information [Download Software] For old version"), 0);
+  }
+  // Runs on its own site (ret_an.site).
+  void commaLocaleSectorControlAndThePowerCycleHint() {
+    if (!QString(std::getenv("ALDLINK_SIM")).endsWith("ret_an.site")) QSKIP("needs ret_an.site");
+    QVERIFY(WriteFile(dir_->path() + "/sectorControl.conf", "AN\n"));
+    PanelContext context = MakeContext(dir_->path(), host_);
+    context.decimalSeparator = ',';
+    window_ = std::make_unique<MainWindow>(context);
+    const int address = Select("AN0000001", "1");
+    QVERIFY(address > 0);
+    RetDetailWindow& d = Detail();
+    d.Load(address, 1);
+    QCOMPARE(d.edit("EditSectorId")->text(), QString("1"));
+    QCOMPARE(d.edit("EditMaxTilt")->text(), QString("10,0"));
+    QCOMPARE(d.edit("EditGain")->text(), QString("17,0/17,5"));
+
+    for (const char* tilt : {"2,55", "2.5", "2,5"}) {
+      d.edit("EditCurrentTilt")->setText(tilt);
+      d.SetTilt();
+    }
+    QVERIFY(Logged("message error [Set Tilt] The decimal format is not correct."));
+    QVERIFY(Logged("message error [Set Tilt] Current Tilt: \"2.5\" is not a tilt in degrees."));
+    QCOMPARE(CountOf("setTilt"), 1);
+    QVERIFY2(Logged("setTilt " + std::to_string(address) + " 1 25"), Dump().c_str());
+    QCOMPARE(d.edit("EditCurrentTilt")->text(), QString("2,5"));
+
+    // One-based on the screen, zero-based on the device.
+    Tick("SectorId", "3");
+    Tick("Gain", "16,5/17,5");
+    d.SaveSelected();
+    QCOMPARE(DeviceField(address, "1", "Sector ID"), QString("2"));
+    QCOMPARE(DeviceField(address, "1", "Antenna Gain").left(6), QString("a5af00"));
+    d.Load(address, 1);
+    QCOMPARE(d.edit("EditSectorId")->text(), QString("3"));
+
+    const std::string image = dir_->path().toStdString() + "/image.bin";
+    QVERIFY(WriteFile(QString::fromStdString(image), QByteArray(64, 'x')));
+    host_.files = {image};
+    ClearLog();
+    d.DownloadSoftware();
+    QVERIFY2(Logged("message information [Download Software] For old version software, you need "
+                    "to reset device's power to activate new software.\nYou can disconnect and "
+                    "connect back AISG cable to reset power."),
+             Dump().c_str());
   }
 };
 

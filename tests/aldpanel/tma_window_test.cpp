@@ -393,6 +393,12 @@ class TmaWindowTest : public QObject {
     QVERIFY2(Logged(prefix + "23 "), Dump().c_str());
     QVERIFY(!d->check(TmaDetailWindow::kSiteId)->isChecked());
     QCOMPARE(Rescanned(u, "Site ID"), std::string("SITE-TMA-9"));
+    // Typing into a value ticks it.
+    d = Edit();
+    QVERIFY(!d->check(TmaDetailWindow::kBearing)->isChecked());
+    QTest::keyClicks(d->edit(TmaDetailWindow::kBearing), "5");
+    QVERIFY(d->check(TmaDetailWindow::kBearing)->isChecked());
+    d->check(TmaDetailWindow::kBearing)->setChecked(false);
 
     // Every item at once, in the writing order; the model asks first.
     d = Edit();

@@ -134,6 +134,10 @@ TEST(AntennaData, BuildsTheFieldsInWritingOrderWithEveryConversion) {
   EXPECT_EQ(one.record.fields, "\x23");
   EXPECT_EQ(one.record.data.bearing, 0);
 
+  // Field widths depend on the generation: an unknown one writes nothing.
+  site.aisgVersion = 0;
+  EXPECT_FALSE(BuildAntennaData(site).ok);
+
   AntennaDataRecord dropped = b.record;
   DropField(dropped, kFieldAntennaModel);
   EXPECT_EQ(dropped.fields, std::string("\x24\x23\x22\x21\x25\x26\x02\x05\x04\x03\x08"));
