@@ -30,6 +30,7 @@
 #include "aldpanel/brand.h"
 #include "aldpanel/devicesettingwindow.h"
 #include "aldpanel/scanresultdialog.h"
+#include "aldpanel/sitereportexport.h"
 
 namespace aldpanel {
 namespace {
@@ -193,9 +194,7 @@ void MainWindow::BuildMenus() {
 
   QMenu* file = bar->addMenu("&File");
   file->setObjectName("MenuFile");
-  // The report, catalogue and settings windows come with their own work;
-  // their items are there but not yet enabled.
-  action(file, "MenuExportSiteReport", "Export Site Report", nullptr)->setEnabled(false);
+  action(file, "MenuExportSiteReport", "Export Site Report", &MainWindow::ExportSiteReport);
   file->addSeparator();
   action(file, "MenuExit", "E&xit", &QWidget::close);
 
@@ -206,6 +205,8 @@ void MainWindow::BuildMenus() {
   action(scan, "MenuRefreshDevice", "&Refresh Device", &MainWindow::RefreshDevice);
 
   QMenu* tools = bar->addMenu("&Tools");
+  // The catalogue and settings windows come with their own work; their
+  // items are there but not yet enabled.
   tools->setObjectName("MenuTools");
   action(tools, "MenuAntennaModel", "Antenna Model Management", nullptr)->setEnabled(false);
   action(tools, "MenuSystemSetting", "System Setting", nullptr)->setEnabled(false);
@@ -783,6 +784,10 @@ void MainWindow::PollTmas() {
   QApplication::setOverrideCursor(Qt::WaitCursor);
   for (int address : polled) ex.pollDevice(address);
   QApplication::restoreOverrideCursor();
+}
+
+void MainWindow::ExportSiteReport() {
+  aldpanel::ExportSiteReport(glue_.exports(), host_, Lookups());
 }
 
 void MainWindow::ShowAbout() {

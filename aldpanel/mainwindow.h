@@ -114,6 +114,7 @@ class MainWindow : public QMainWindow {
   void PollTmas();
   void ShowAbout();
   void UpdatePortPanel();
+  void ExportSiteReport();
 
  signals:
   // The detail and setting dialogs come with their own windows; until they
