@@ -306,11 +306,11 @@ bool WriteReportFile(const std::string& path, const std::string& text, std::stri
   };
   if (path.empty()) return fail("no file name", EINVAL);
 
-  std::random_device random;
+  std::random_device entropy;
   std::string temp;
   int fd = -1;
   for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
-    temp = TemporaryName(path, static_cast<unsigned>(random()));
+    temp = TemporaryName(path, static_cast<unsigned>(entropy()));
     // Readable like any file the operator saves (the umask still applies).
     fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_BINARY, 0666);
     if (fd < 0 && errno != EEXIST) break;
