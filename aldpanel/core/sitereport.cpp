@@ -35,6 +35,21 @@ constexpr int kRetModelCell = kRetVendorColumn + 1;
 constexpr int kTmaSectorCell = 0;
 constexpr int kTmaBandCell = kTmaVendorColumn - 1;
 constexpr int kTmaModelCell = kTmaVendorColumn + 1;
+// A change of the grids' columns must not make the report read the wrong
+// cell.
+constexpr bool Caption(const char* const* captions, int column, std::string_view name) {
+  return std::string_view(captions[column]) == name;
+}
+static_assert(Caption(kRetCaptions, kRetSectorCell, "Sector ID") &&
+              Caption(kRetCaptions, kRetBandCell, "Freq. Band") &&
+              Caption(kRetCaptions, kRetVendorColumn, "Vendor") &&
+              Caption(kRetCaptions, kRetModelCell, "Antenna Model") &&
+              Caption(kRetCaptions, kRetStatusColumn, "Device Status"));
+static_assert(Caption(kTmaCaptions, kTmaSectorCell, "Sector ID") &&
+              Caption(kTmaCaptions, kTmaBandCell, "Freq. Band") &&
+              Caption(kTmaCaptions, kTmaVendorColumn, "Vendor") &&
+              Caption(kTmaCaptions, kTmaModelCell, "Antenna Model") &&
+              Caption(kTmaCaptions, kTmaStatusColumn, "Device Status"));
 
 bool NeedsCsvQuotes(unsigned char c) {
   return c == '"' || c == ',' || c == ';' || c < 0x20 || c == 0x7F;
