@@ -29,8 +29,11 @@
 #include "aldpanel/adddevicedialog.h"
 #include "aldpanel/brand.h"
 #include "aldpanel/devicesettingwindow.h"
+#include "aldpanel/retdetailwindow.h"
 #include "aldpanel/scanresultdialog.h"
+#include "aldpanel/settiltdialog.h"
 #include "aldpanel/sitereportexport.h"
+#include "aldpanel/tmadetailwindow.h"
 
 namespace aldpanel {
 namespace {
@@ -150,6 +153,21 @@ MainWindow::MainWindow(const PanelContext& context, QWidget* parent)
   connect(settingBar_, &DeviceSettingWindow::clearAlarmClicked, this, &MainWindow::ClearAlarm);
   connect(settingBar_, &DeviceSettingWindow::closedByOperator, this,
           &MainWindow::CloseDeviceSettingBar);
+
+  // The RET windows, made once and reused.
+  auto* setTilt = new SetTiltDialog(*this, host_, context_.decimalSeparator, this);
+  auto* retDetail = new RetDetailWindow(*this, host_, context_.decimalSeparator, *setTilt, this);
+  connect(this, &MainWindow::editRequested, retDetail,
+          [retDetail](int address, int subunit, bool ret) {
+            if (ret) retDetail->Open(address, subunit);
+          });
+  connect(this, &MainWindow::setTiltRequested, setTilt, &SetTiltDialog::Open);
+
+  // The TMA windows.
+  connect(this, &MainWindow::editRequested, this, [this](int address, int subunit, bool ret) {
+    if (!ret) ShowTmaDetail(address, subunit);
+  });
+  connect(this, &MainWindow::setModeGainRequested, this, &MainWindow::ShowTmaModeGain);
 
   connect(tabs_, &QTabWidget::currentChanged, this, [this] {
     UpdateTiltCaption();
@@ -564,7 +582,7 @@ void MainWindow::UpdateDeviceTypeLabel() {
 // --- Operations -------------------------------------------------------------------
 
 int MainWindow::RunAndFill(int code, const std::string& a, const std::string& b, int x, int y,
-                           int z, const std::string& title, FillMode fill) {
+                           int z, const std::string& title, FillMode fill, int* out) {
   QApplication::setOverrideCursor(Qt::WaitCursor);
   // Reading the table reads devices that are not up to date: the busy window
   // stays up, and its status busy, until the grids are filled. The runner's
@@ -579,7 +597,7 @@ int MainWindow::RunAndFill(int code, const std::string& a, const std::string& b,
     ex.setProcessStatus = KeepBackFinishedStatus;
   }
   hold_.Hold();
-  int result = runner_->Run(code, nullptr, a, b, x, y, z, title);
+  int result = runner_->Run(code, out, a, b, x, y, z, title);
   ex.setProcessStatus = setStatus;
   g_heldSetStatus = nullptr;
   if (fill == FillMode::kAlways || (fill == FillMode::kOnSuccess && result == 0)) FillGrids();
@@ -588,6 +606,26 @@ int MainWindow::RunAndFill(int code, const std::string& a, const std::string& b,
   hold_.Release();
   QApplication::restoreOverrideCursor();
   return result;
+}
+
+int MainWindow::RunOperation(int code, int* out, const std::string& a, const std::string& b, int x,
+                             int y, int z, const std::string& title) {
+  return RunAndFill(code, a, b, x, y, z, title, FillMode::kAlways, out);
+}
+
+void MainWindow::ShowTmaDetail(int address, int subunit) {
+  if (tmaDetail_ == nullptr) tmaDetail_ = new TmaDetailWindow(*this, false, this);
+  tmaDetail_->SetDevice(address, subunit);
+  tmaDetail_->ShowData();
+  host_.ExecDialog(*tmaDetail_);
+}
+
+void MainWindow::ShowTmaModeGain(int address, int subunit) {
+  // Made anew each time, so that nothing of an earlier device stays in it.
+  TmaDetailWindow window(*this, true, this);
+  window.SetDevice(address, subunit);
+  window.ShowData();
+  host_.ExecDialog(window);
 }
 
 void MainWindow::ShowResult(const std::string& title, int code, int result) {

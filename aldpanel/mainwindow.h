@@ -33,6 +33,7 @@ namespace aldpanel {
 class AddDeviceDialog;
 class DeviceSettingWindow;
 class ScanResultDialog;
+class TmaDetailWindow;
 
 // What the main window is given at start.
 struct PanelContext {
@@ -93,8 +94,33 @@ class MainWindow : public QMainWindow {
   const std::vector<std::string>& retRowSubunits() const { return retSubunits_; }
   const std::vector<std::string>& tmaRowSubunits() const { return tmaSubunits_; }
 
+  // Runs an operation through the runner and, by `fill`, reads the table
+  // and fills the grids while its busy window is still up.
+  enum class FillMode { kAlways, kOnSuccess, kNever };
+  int RunAndFill(int code, const std::string& a, const std::string& b, int x, int y, int z,
+                 const std::string& title, FillMode fill = FillMode::kAlways, int* out = nullptr);
+  GlueLibrary& glue() { return glue_; }
+
   // The port panel's text for the adapter port number `port`.
   static QString PortText(int port);
+
+  // For the detail and setting windows: an operation run as the main
+  // window's own buttons run it (busy window, grids refilled afterwards),
+  // its result message, and what the windows need to show the table.
+  int RunOperation(int code, int* out, const std::string& a, const std::string& b, int x, int y,
+                   int z, const std::string& title);
+  void ShowOperationResult(const std::string& title, int code, int result) {
+    ShowResult(title, code, result);
+  }
+  PanelHost& host() { return host_; }
+  char decimalSeparator() const { return context_.decimalSeparator; }
+  GridLookups TableLookups() const { return Lookups(); }
+
+  // The TMA windows: the detail window (made once, shown by Edit on the TMA
+  // tab) and the mode and gain window (made anew by Set Mode/Gain).
+  TmaDetailWindow* tmaDetailWindow() const { return tmaDetail_; }
+  void ShowTmaDetail(int address, int subunit);
+  void ShowTmaModeGain(int address, int subunit);
 
  public slots:
   void ScanDevice();
@@ -142,11 +168,6 @@ class MainWindow : public QMainWindow {
   void UpdateDeviceTypeLabel();
   void FillOne(QTableWidget* grid, const std::vector<GridRow>& rows, int statusColumn,
                int vendorColumn, int rightColumn, std::vector<std::string>& subunits);
-  // Runs an operation through the runner and, by `fill`, reads the table
-  // and fills the grids while its busy window is still up.
-  enum class FillMode { kAlways, kOnSuccess, kNever };
-  int RunAndFill(int code, const std::string& a, const std::string& b, int x, int y, int z,
-                 const std::string& title, FillMode fill = FillMode::kAlways);
   void ShowResult(const std::string& title, int code, int result);
   bool AddDeviceNow(const QString& vendor, const QString& serial);
   void SwitchAisg(int version);
@@ -182,6 +203,7 @@ class MainWindow : public QMainWindow {
   ScanResultDialog* scanResult_ = nullptr;
   AddDeviceDialog* addDevice_ = nullptr;
   DeviceSettingWindow* settingBar_ = nullptr;
+  TmaDetailWindow* tmaDetail_ = nullptr;
 };
 
 }  // namespace aldpanel

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "aldpanel/core/bands.h"
+#include "aldpanel/core/quarterdb.h"
 
 namespace aldpanel {
 namespace {
@@ -60,21 +61,9 @@ std::string Lookup(const std::function<std::string(const std::string&)>& f,
   return f ? f(code) : code;
 }
 
-// The status cause holds two hexadecimal digits; their value in decimal is
-// the key of the error text table. The library leaves the cause empty for a
-// device whose status reads 0 (healthy): that is code 0. A cause that is not
-// hexadecimal is shown as it stands; a status never read stays empty.
 std::string StatusText(const MIRELK_DATA& entry, const GridLookups& lookups) {
-  std::string cause = FieldText(entry, kMdDeviceStatusCause);
-  if (cause.empty()) {
-    long status = -1;
-    if (!ReadLong(FieldText(entry, kMdDeviceStatus), status) || status != 0) return std::string();
-    cause.assign(1, '0');  // not = "0": GCC 12 -O2 warns falsely (-Wrestrict) on that
-  }
-  if (!AllHex(cause) || cause.size() > 4) return cause;
-  int code = static_cast<int>(std::strtol(cause.c_str(), nullptr, 16));
-  if (lookups.errorText) return lookups.errorText(code);
-  return std::to_string(code);
+  return StatusTextOf(FieldText(entry, kMdDeviceStatusCause), FieldText(entry, kMdDeviceStatus),
+                      lookups.errorText);
 }
 
 std::string BandColumn(const MIRELK_DATA& entry) {
@@ -127,10 +116,12 @@ GridRow TmaRow(const MIRELK_DATA& entry, int index, const GridLookups& lookups) 
   row.tableIndex = index;
   row.subunit = FieldText(entry, kMdSubunit);
   std::string vendor = FieldText(entry, kMdVendor);
-  // Quarter decibels shown in whole decibels, cut toward zero.
+  // Quarter decibels shown in decibels with the quarters the value has.
   std::string gain;
   long quarters = 0;
-  if (ReadLong(FieldText(entry, kMdCurrentGain), quarters)) gain = std::to_string(quarters / 4);
+  if (ReadLong(FieldText(entry, kMdCurrentGain), quarters)) {
+    gain = FormatQuarterDb(quarters, lookups.decimalSeparator);
+  }
   std::string mode;
   long modeValue = 0;
   if (ReadLong(FieldText(entry, kMdMode), modeValue)) mode = modeValue == 1 ? "Bypass" : "Normal";
@@ -208,6 +199,19 @@ GridRows BuildGridRows(const MIRELK_DATA* table, int count, const GridLookups& l
     }
   }
   return rows;
+}
+
+std::string StatusTextOf(std::string cause, const std::string& status,
+                         const std::function<std::string(int)>& errorText) {
+  if (cause.empty()) {
+    long value = -1;
+    if (!ReadLong(status, value) || value != 0) return std::string();
+    cause.assign(1, '0');  // not = "0": GCC 12 -O2 warns falsely (-Wrestrict) on that
+  }
+  if (!AllHex(cause) || cause.size() > 4) return cause;
+  int code = static_cast<int>(std::strtol(cause.c_str(), nullptr, 16));
+  if (errorText) return errorText(code);
+  return std::to_string(code);
 }
 
 std::string ShownSectorId(const std::string& stored, bool oneBased) {

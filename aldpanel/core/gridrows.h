@@ -122,6 +122,14 @@ GridRows BuildGridRows(const MIRELK_DATA* table, int count, const GridLookups& l
 // the digits themselves, so no length overflows.
 std::string ShownSectorId(const std::string& stored, bool oneBased);
 
+// The status text of a device: the Device Status Cause holds two hexadecimal
+// digits whose value is the key of the error text table. The library leaves
+// the cause empty for a device whose status reads 0 (healthy): that is code
+// 0. A cause that is not hexadecimal is shown as it stands; a status never
+// read stays empty.
+std::string StatusTextOf(std::string cause, const std::string& status,
+                         const std::function<std::string(int)>& errorText);
+
 // value / 10 as "%2.1f" with the decimal separator; empty when the text is
 // not a number (a field the table left empty).
 std::string TenthsText(const std::string& stored, char decimalSeparator);

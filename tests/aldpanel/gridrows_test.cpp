@@ -131,10 +131,10 @@ TEST(GridRowsRet, EmptyFieldsStayEmptyNeverZero) {
   EXPECT_FALSE(rows.ret[1].healthy);
 }
 
-TEST(GridRowsTma, GainCutTowardZeroModeAndTheModelSlots) {
+TEST(GridRowsTma, GainInQuartersOfADecibelModeAndTheModelSlots) {
   std::vector<MIRELK_DATA> t;
-  const char* gains[] = {"-6", "33", "", "x"};
-  for (int i = 0; i < 4; ++i) {
+  const char* gains[] = {"-6", "45", "", "x", "48"};
+  for (int i = 0; i < 5; ++i) {
     MIRELK_DATA e = Entry("02", "7", std::to_string(i + 1).c_str(), "S");
     Put(e, kMdCurrentGain, gains[i]);
     Put(e, kMdRetModel, "TMA-1");
@@ -143,10 +143,15 @@ TEST(GridRowsTma, GainCutTowardZeroModeAndTheModelSlots) {
   }
   Put(t[0], kMdMode, "1");
   Put(t[1], kMdMode, "0");
-  GridRows rows = BuildGridRows(t.data(), 4, Plain());
-  ASSERT_EQ(rows.tma.size(), 4u);
-  EXPECT_EQ(Column(rows.tma, kTmaGainColumn), (std::vector<std::string>{"-1", "8", "", ""}));
-  EXPECT_EQ(Column(rows.tma, 8), (std::vector<std::string>{"Bypass", "Normal", "", ""}));
+  GridRows rows = BuildGridRows(t.data(), 5, Plain());
+  ASSERT_EQ(rows.tma.size(), 5u);
+  // 11.25 dB is not cut to 11, nor -1.5 dB to -1; a whole value has no decimals.
+  EXPECT_EQ(Column(rows.tma, kTmaGainColumn),
+            (std::vector<std::string>{"-1.5", "11.25", "", "", "12"}));
+  GridLookups comma = Plain();
+  comma.decimalSeparator = ',';
+  EXPECT_EQ(BuildGridRows(t.data(), 2, comma).tma[1].cells[kTmaGainColumn], "11,25");
+  EXPECT_EQ(Column(rows.tma, 8), (std::vector<std::string>{"Bypass", "Normal", "", "", ""}));
   EXPECT_EQ(rows.tma[0].cells[5], "TMA-1");
   EXPECT_EQ(rows.tma[0].cells[6], "TS-1");
   EXPECT_EQ(rows.tma[0].cells.size(), static_cast<size_t>(kTmaColumnCount));

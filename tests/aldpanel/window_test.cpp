@@ -428,8 +428,9 @@ class WindowTest : public QObject {
     QCOMPARE(FilledRows(w.tmaGrid(), kTmaAddressColumn), 30);
     QCOMPARE(w.tmaRowSubunits()[9], std::string("10"));
     QCOMPARE(w.tmaRowSubunits()[29], std::string("30"));
-    QCOMPARE(w.tmaGrid()->item(0, kTmaGainColumn)->text(), QString("-1"));
-    QCOMPARE(w.tmaGrid()->item(1, kTmaGainColumn)->text(), QString("8"));
+    // Gains in decibels with their quarters (-6 and 33 quarters).
+    QCOMPARE(w.tmaGrid()->item(0, kTmaGainColumn)->text(), QString("-1.5"));
+    QCOMPARE(w.tmaGrid()->item(1, kTmaGainColumn)->text(), QString("8.25"));
     QCOMPARE(w.tmaGrid()->item(1, 8)->text(), QString("Bypass"));
     QCOMPARE(w.tmaGrid()->item(0, kTmaStatusColumn)->text(), QString(""));
 
