@@ -307,10 +307,13 @@ TEST(SiteReport, AnOrdinaryCellIsTheClassicFormulaAndALongOneIsJoinedLiterals) {
 // Python's csv module, when there is one, reads the hostile report as this
 // reader does.
 TEST(SiteReport, PythonsCsvModuleReadsTheSameFields) {
-  if (std::system("python3 -c 'import csv' >/dev/null 2>&1") != 0) {
+  // Run from a folder of its own: earlier tests may leave the process in a
+  // folder that is gone.
+  TempDir dir;
+  const std::string in = "cd '" + dir.path() + "' && ";
+  if (std::system((in + "python3 -c 'import csv' >/dev/null 2>&1").c_str()) != 0) {
     GTEST_SKIP() << "no python3 here";
   }
-  TempDir dir;
   MIRELK_DATA e = Ret("1", "1", "S");
   std::string joined;
   for (const std::string& h : kHostile) joined += h.substr(0, 7);
@@ -322,8 +325,8 @@ TEST(SiteReport, PythonsCsvModuleReadsTheSameFields) {
       "rows=list(csv.reader(open(sys.argv[1],newline='',encoding='latin-1')))\n"
       "sys.stdout.buffer.write('\\x00'.join('\\x01'.join(r) for r in rows).encode('latin-1'))\n";
   aldpanel_test::WriteFile(dir / "read.py", script);
-  std::string command =
-      "python3 '" + (dir / "read.py") + "' '" + (dir / "r.csv") + "' > '" + (dir / "out") + "'";
+  std::string command = in + "python3 '" + (dir / "read.py") + "' '" + (dir / "r.csv") + "' > '" +
+                        (dir / "out") + "'";
   ASSERT_EQ(std::system(command.c_str()), 0);
   std::string theirs = aldpanel_test::ReadFile(dir / "out");
   csv_test::Rows rows;
