@@ -35,6 +35,7 @@
 #include "aldpanel/scanresultdialog.h"
 #include "aldpanel/settiltdialog.h"
 #include "aldpanel/systemconfigureform.h"
+#include "aldpanel/sitereportexport.h"
 #include "aldpanel/tmadetailwindow.h"
 
 namespace aldpanel {
@@ -214,9 +215,7 @@ void MainWindow::BuildMenus() {
 
   QMenu* file = bar->addMenu("&File");
   file->setObjectName("MenuFile");
-  // The report comes with its own work; its item is there but not yet
-  // enabled.
-  action(file, "MenuExportSiteReport", "Export Site Report", nullptr)->setEnabled(false);
+  action(file, "MenuExportSiteReport", "Export Site Report", &MainWindow::ExportSiteReport);
   file->addSeparator();
   action(file, "MenuExit", "E&xit", &QWidget::close);
 
@@ -834,6 +833,10 @@ void MainWindow::PollTmas() {
   QApplication::setOverrideCursor(Qt::WaitCursor);
   for (int address : polled) ex.pollDevice(address);
   QApplication::restoreOverrideCursor();
+}
+
+void MainWindow::ExportSiteReport() {
+  aldpanel::ExportSiteReport(glue_.exports(), host_, Lookups());
 }
 
 void MainWindow::ShowAbout() {

@@ -140,6 +140,7 @@ class MainWindow : public QMainWindow {
   void PollTmas();
   void ShowAbout();
   void UpdatePortPanel();
+  void ExportSiteReport();
 
  signals:
   // The detail and setting dialogs come with their own windows; until they

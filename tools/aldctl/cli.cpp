@@ -38,6 +38,15 @@ const VerbHelp kVerbs[] = {
      "degree, gains in quarter dB). A value never read from the device is empty\n"
      "(null in JSON). CSV texts that a spreadsheet would run as a formula get a\n"
      "leading single quote. Standard output carries the table alone.\n"},
+    {"report", "report FILE",
+     "Writes the site report of the device table to FILE for a spreadsheet, as the\n"
+     "operator program's Export Site Report does: a RET and a TMA section, one row\n"
+     "per antenna or TMA unit in the order of its grids, tilts in degrees and gains\n"
+     "in dB. Vendor and antenna model names and status texts come from the operator\n"
+     "program's tables (its working directory, else the data tree it ships); without\n"
+     "them the codes are written. Every value is a text formula (=\"...\") that\n"
+     "shows exactly the device's text and runs nothing. FILE is replaced whole, or\n"
+     "left as it was when the report cannot be written.\n"},
     {"tilt", "tilt get ADDR SUB | tilt set ADDR SUB DEGREES",
      "Reads or sets the electrical tilt of RET antenna SUB at address ADDR. DEGREES\n"
      "goes in tenths of a degree (e.g. 4.5, 4.50 or -1.0) and must lie within the\n"
@@ -291,6 +300,12 @@ bool ParseCommand(const std::vector<std::string>& words, Command& cmd, std::stri
   }
   if (v == "selftest" || v == "reset" || v == "poll") {
     return Count(p, pos, 1, verb->usage) && p.Address(pos[0]);
+  }
+  if (v == "report") {
+    if (!Count(p, pos, 1, verb->usage)) return false;
+    if (pos[0].empty()) return p.Fail("empty file name");
+    cmd.files.push_back(pos[0]);
+    return true;
   }
   if (v == "calibrate") {
     return Count(p, pos, 2, verb->usage) && p.Address(pos[0]) && p.Subunit(pos[1]);

@@ -20,6 +20,7 @@
 #include "tools/aldctl/fields.h"
 #include "tools/aldctl/format.h"
 #include "tools/aldctl/glue.h"
+#include "tools/aldctl/report.h"
 
 namespace {
 
@@ -54,7 +55,7 @@ class Runner {
   int Run(const Command& c) {
     const std::string& v = c.verb;
     // Commands that only read this run's table need no line.
-    if (!lineChecked_ && !(v == "list" || (v == "data" && c.action == "get"))) {
+    if (!lineChecked_ && !(v == "list" || v == "report" || (v == "data" && c.action == "get"))) {
       lineChecked_ = true;
       if (const int status = CheckLine(); status != kExitOk) return status;
     }
@@ -62,6 +63,7 @@ class Runner {
     if (v == "add") return Add(c);
     if (v == "refresh") return Refresh();
     if (v == "list") return List(c);
+    if (v == "report") return Report(c);
     if (v == "tilt") return Tilt(c);
     if (v == "calibrate") return Calibrate(c);
     if (v == "configure") return Configure(c);
@@ -276,6 +278,24 @@ class Runner {
       return Error(kExitNoDevice,
                    "no devices known: every run starts with an empty device list, so scan "
                    "first in the same run (e.g. aldctl scan + list)");
+    }
+    return kExitOk;
+  }
+
+  // The site report of this run's table; no file for an empty table.
+  int Report(const Command& c) {
+    if (!g_.getMirelkData) return Missing("getMirelkData");
+    if (!g_.getMirelkDataCount) return Missing("getMirelkDataCount");
+    int count = 0;
+    const MIRELK_DATA* t = Table(count);
+    if (t == nullptr) {
+      return Error(kExitNoDevice,
+                   "report: no devices known: every run starts with an empty device list, so "
+                   "scan first in the same run (e.g. aldctl scan + report site.csv)");
+    }
+    std::string why;
+    if (!WriteSiteReport(t, count, c.files.front(), &why)) {
+      return Error(kExitFailed, "report: " + why);
     }
     return kExitOk;
   }
