@@ -87,8 +87,14 @@ std::string CtimeText(time_t when) {
 #else
   if (localtime_r(&when, &local) == nullptr) return "";
 #endif
-  std::strftime(text, sizeof text, "%a %b %e %H:%M:%S %Y", &local);
-  return text;
+  // The day comes padded with a blank as ctime has it; "%e" would do that
+  // but is unknown to the Windows runtime, which stops the program on it.
+  char day[8] = {};
+  char rest[32] = {};
+  if (std::strftime(text, sizeof text, "%a %b ", &local) == 0) return "";
+  if (std::strftime(rest, sizeof rest, " %H:%M:%S %Y", &local) == 0) return "";
+  std::snprintf(day, sizeof day, "%2d", local.tm_mday);
+  return std::string(text) + day + rest;
 }
 
 std::string FirstLine(const std::string& path) {

@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 #include "aldpanel/core/linereader.h"
@@ -166,6 +168,7 @@ int Rewrite(const std::string& file, const char* key, const char* value, const s
     put(value);
     put("\n");
   }
+  reader.Close();
   if (std::fclose(out) != 0) write_ok = false;
   if (!write_ok) {
     // Whatever made the copy incomplete, the target keeps what it had.
@@ -173,16 +176,20 @@ int Rewrite(const std::string& file, const char* key, const char* value, const s
     return kConfigCannotCreate;
   }
 
-  // rename() replaces the target in one step, so no crash or power loss can
-  // leave the file half-written or gone.
-  if (std::rename(temp_path.c_str(), file.c_str()) != 0) {
-    int err = errno;
-    if (err == EXDEV && CopyOver(temp_path, file)) {
+  // The rename replaces the target in one step, so no crash or power loss
+  // can leave the file half-written or gone. The file system library's
+  // rename replaces an existing target on every platform (the C library's
+  // does not on Windows, where every rewrite of the file would fail).
+  std::error_code renamed;
+  std::filesystem::rename(temp_path, file, renamed);
+  if (renamed) {
+    if (renamed == std::errc::cross_device_link && CopyOver(temp_path, file)) {
       std::remove(temp_path.c_str());
       return kConfigOk;
     }
     if (failure != nullptr) {
-      *failure = "rename failed. (" + temp_path + " => " + file + ").\n" + ErrnoText(err);
+      *failure = "rename failed. (" + temp_path + " => " + file + ").\n" +
+                 ErrnoText(renamed.default_error_condition().value());
     }
     std::remove(temp_path.c_str());
     return kConfigCannotReplace;

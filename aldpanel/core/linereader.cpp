@@ -8,7 +8,12 @@ LineReader::LineReader(const char* path, int limit)
     : file_(std::fopen(path, "rb")), limit_(limit < 2 ? 2 : limit) {}
 
 LineReader::~LineReader() {
+  Close();
+}
+
+void LineReader::Close() {
   if (file_ != nullptr) std::fclose(file_);
+  file_ = nullptr;
 }
 
 LineReader::LineReader(LineReader&& other) noexcept

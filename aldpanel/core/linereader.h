@@ -29,6 +29,9 @@ class LineReader {
   const std::string& whole() const { return whole_; }
   // Whether reading stopped on an error rather than at the end.
   bool failed() const { return failed_; }
+  // Lets go of the file before its reader ends: Windows will not let a new
+  // file take the place of one that is still open.
+  void Close();
 
  private:
   FILE* file_ = nullptr;

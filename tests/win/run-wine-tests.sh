@@ -34,7 +34,7 @@ fi
 # /proc and expects a directory to open as a file.
 linux_only=RetLineTest.FilesThatCannotBeSentAreRefusedWithoutTraffic
 for t in win_tests win_adapter_tests win_hdlc_tests win_procedures_tests win_retma_tests \
-         win_discovery_tests win_devices_tests win_sim_tests; do
+         win_discovery_tests win_devices_tests win_sim_tests win_panelcore_tests; do
   if timeout 300 wine "$bin/$t.exe" --gtest_brief=1 --gtest_filter="-$linux_only" >"$log/$t.log" 2>&1; then
     note "wine: $t: $(grep -a -E '^\[  PASSED  \]' "$log/$t.log" | tr -d '\r')"
   else
